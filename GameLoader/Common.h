@@ -1,0 +1,15 @@
+// Helpers shared by the launcher: text conversions and special folders.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+// Narrow text in the ANSI code page to UTF-16; stops at the first NUL.
+std::wstring AnsiToWide(const std::string& text);
+// UTF-16 to narrow text in the given code page (CP_ACP or CP_UTF8); stops at the first NUL.
+std::string WideToNarrow(const std::wstring& text, UINT codePage);
+// Replaces every occurrence of search, scanning on after each inserted replacement.
+void ReplaceAll(std::wstring& text, const std::wstring& search, const std::wstring& replacement);
+// The user's local application-data folder, or an empty text.
+std::wstring GetLocalAppDataPath();

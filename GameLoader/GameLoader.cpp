@@ -1,0 +1,183 @@
+#include "GameLoader.h"
+
+#include "Common.h"
+#include "Logger.h"
+#include "UIHandle.h"
+
+#include <json/json.h>
+#include <shellapi.h>
+#include <shlwapi.h>
+#include <tinyxml.h>
+
+#include <cwchar>
+#include <iterator>
+
+// The parent client reads the compact, line-feed-terminated text of the old writer API byte for byte.
+#pragma GCC diagnostic ignored "-Wdeprecated-declarations"
+
+using SkinUI::CUniqueHkey;
+using SkinUI::CUniqueLocal;
+
+namespace {
+
+struct OptionKey {
+    const char* key;
+    const wchar_t* prefix;
+};
+
+// The order decides which option wins when one argument contains several prefixes.
+constexpr OptionKey kOptions[] = {
+    {"winid", L"--winid="},           {"source", L"--source="},     {"tokenLogin", L"--tokenLogin="},
+    {"token", L"--token="},           {"ocext", L"--ocext="},       {"installed", L"--installed="},
+    {"gameMgrId", L"--gameMgrId="},   {"typeMode", L"--typeMode="},
+};
+
+std::wstring Serialise(const Json::Value& root)
+{
+    Json::FastWriter writer;
+    return AnsiToWide(writer.write(root));
+}
+
+constexpr char kSettingsRoot[] = "settings";
+constexpr char kWindowIdElement[] = "ocwindowid";
+constexpr char kLoginSourceElement[] = "loginsource";
+
+bool WriteSettingValue(const std::wstring& path, const char* element, const std::wstring& value)
+{
+    TiXmlDocument doc(WideToNarrow(path, CP_ACP));
+    TiXmlElement* root = nullptr;
+    if (!::PathFileExistsW(path.c_str())) {
+        root = new TiXmlElement(kSettingsRoot);
+        doc.LinkEndChild(root);  // the document owns it from here
+    } else {
+        if (!doc.LoadFile()) return false;
+        root = doc.FirstChildElement();
+        if (!root) return false;
+    }
+    TiXmlElement* node = root->FirstChildElement(element);
+    if (node) {
+        node->Clear();
+    } else {
+        node = new TiXmlElement(element);
+        root->LinkEndChild(node);
+    }
+    node->LinkEndChild(new TiXmlText(WideToNarrow(value, CP_UTF8)));
+    return doc.SaveFile();
+}
+
+bool ReadSettingValue(const std::wstring& path, const char* element, std::wstring& value)
+{
+    TiXmlDocument doc(WideToNarrow(path, CP_ACP));
+    if (!doc.LoadFile()) return false;
+    const TiXmlElement* root = doc.FirstChildElement();
+    if (!root) return false;
+    const TiXmlElement* node = root->FirstChildElement(element);
+    if (!node) return false;
+    const TiXmlNode* child = node->FirstChild();
+    if (child && child->ToText()) value = AnsiToWide(child->ValueStr());
+    return true;
+}
+
+constexpr wchar_t kUninstallKey[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall";
+
+// Reads a value of the game's uninstall key into 260 UTF-16 units; a longer value reads as empty.
+std::wstring ReadUninstallValue(const std::wstring& gameCode, const wchar_t* name)
+{
+    CUniqueHkey key;
+    const std::wstring path = std::wstring(kUninstallKey) + L"\\" + gameCode;
+    if (::RegOpenKeyExW(HKEY_CURRENT_USER, path.c_str(), 0, KEY_READ, key.AddressOf()) != ERROR_SUCCESS) return {};
+    wchar_t buffer[260] = {};
+    DWORD size = sizeof buffer;
+    if (::RegQueryValueExW(key.Get(), name, nullptr, nullptr, reinterpret_cast<BYTE*>(buffer), &size) !=
+        ERROR_SUCCESS)
+        return {};
+    // A value stored without its terminator may fill the buffer completely.
+    return std::wstring(buffer, wcsnlen(buffer, std::size(buffer)));
+}
+
+}  // namespace
+
+bool MatchOption(Json::Value& root, const std::wstring& arg, const char* key, const wchar_t* prefix)
+{
+    const size_t pos = arg.find(prefix);
+    if (pos == std::wstring::npos) return false;
+    root[key] = WideToNarrow(arg.substr(pos + wcslen(prefix)), CP_ACP);
+    return true;
+}
+
+bool ParseCmdLine(const wchar_t* commandLine, std::wstring& cmdJson)
+{
+    int argCount = 0;
+    CUniqueLocal argList(::CommandLineToArgvW(commandLine, &argCount));
+    if (!argList) {
+        VLOG(0, "ParseCmdParam", L"CommandLineToArgvW szArgList is NULL");
+        return false;
+    }
+    const auto* args = static_cast<wchar_t**>(argList.Get());
+
+    if (argCount == 2) {
+        // A single argument passes through unchanged (the game-exit start is one JSON argument), unless
+        // it carries the installed flag.
+        cmdJson = args[1];
+        Json::Value installed;
+        if (MatchOption(installed, args[1], "installed", L"--installed=")) cmdJson = Serialise(installed);
+        return true;
+    }
+
+    Json::Value root;  // null until a member is set, so no options serialise as "null"
+    for (int i = 0; i < argCount; ++i) {
+        VLOG(2, "ParseCmdParam",
+             L"CommandLineToArgvW argCount:" + std::to_wstring(i) + L" szArgList:" + std::wstring(args[i]));
+        for (const OptionKey& option : kOptions) {
+            if (MatchOption(root, args[i], option.key, option.prefix)) break;
+        }
+    }
+    cmdJson = Serialise(root);
+    return true;
+}
+
+bool ParseCmdParam(std::wstring& cmdJson)
+{
+    return ParseCmdLine(::GetCommandLineW(), cmdJson);
+}
+
+std::wstring GetSettingPath()
+{
+    const std::wstring folder = GetLocalAppDataPath() + L"\\" + kParentFolderName;
+    if (!::PathFileExistsW(folder.c_str())) (void)::CreateDirectoryW(folder.c_str(), nullptr);
+    return folder + L"\\setting.xml";
+}
+
+bool WriteWindowId(const std::wstring& path, const std::wstring& value)
+{
+    return WriteSettingValue(path, kWindowIdElement, value);
+}
+
+bool WriteLoginSource(const std::wstring& path, const std::wstring& value)
+{
+    return WriteSettingValue(path, kLoginSourceElement, value);
+}
+
+bool ReadWindowId(const std::wstring& path, std::wstring& value)
+{
+    return ReadSettingValue(path, kWindowIdElement, value);
+}
+
+bool ReadLoginSource(const std::wstring& path, std::wstring& value)
+{
+    return ReadSettingValue(path, kLoginSourceElement, value);
+}
+
+std::wstring GetGameInstallDir(const std::wstring& gameCode)
+{
+    std::wstring dir = ReadUninstallValue(gameCode, L"DisplayIcon");
+    ReplaceAll(dir, L"/", L"\\");
+    const size_t slash = dir.rfind(L'\\');
+    if (slash != std::wstring::npos) dir.resize(slash + 1);
+    return dir;
+}
+
+std::wstring GetBagFileParam(const std::wstring& gameCode)
+{
+    return ReadUninstallValue(gameCode, L"FileParam");
+}

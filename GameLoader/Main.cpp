@@ -1,0 +1,70 @@
+// Process entry: log folder, one launcher per game, launch context, then the main window.
+#include "Common.h"
+#include "GameLoader.h"
+#include "Logger.h"
+
+#include <objbase.h>
+#include <shlwapi.h>
+
+#include <string>
+
+namespace {
+
+constexpr char kMainWindowTitle[] = "Vemrakai2";
+constexpr char kMutexName[] = "vemra2_main.exe";
+constexpr UINT WM_SHOW_MAIN_WND = WM_USER + 109;
+
+HINSTANCE g_hInstance = nullptr;
+
+std::wstring PrepareLogFolder()
+{
+    std::wstring folder = GetLocalAppDataPath() + L"\\" + kParentFolderName;
+    if (!::PathFileExistsW(folder.c_str())) (void)::CreateDirectoryW(folder.c_str(), nullptr);
+    folder += L"\\Log";
+    if (!::PathFileExistsW(folder.c_str())) (void)::CreateDirectoryW(folder.c_str(), nullptr);
+    if (!folder.empty() && folder.back() != L'\\' && folder.back() != L'/') folder += L'\\';
+    return folder;
+}
+
+}  // namespace
+
+int WINAPI wWinMain(HINSTANCE hInstance, HINSTANCE, LPWSTR, int)
+{
+    g_hInstance = hInstance;
+
+    const std::wstring logFolder = PrepareLogFolder();
+    Logger::initializePathDir(logFolder);
+    VLOG(2, "wWinMain", L"Logger::initializePathDir:" + logFolder);
+
+    const std::wstring title = AnsiToWide(kMainWindowTitle);
+    const std::wstring mutexName = AnsiToWide(kMutexName);
+
+    // The handle stays open until the process ends: the named mutex marks the running launcher.
+    HANDLE hMutex = ::CreateMutexW(nullptr, TRUE, mutexName.c_str());
+    if (::GetLastError() == ERROR_ALREADY_EXISTS) {
+        VLOG(2, "wWinMain", L"CreateMutex ERROR_ALREADY_EXISTS:" + mutexName);
+        HWND hRunning = ::FindWindowW(nullptr, title.c_str());
+        if (::IsWindow(hRunning)) {
+            VLOG(2, "wWinMain", L"FindWindow:" + title);
+            ::PostMessageW(hRunning, WM_SHOW_MAIN_WND, 0, 0);
+        }
+        (void)::ReleaseMutex(hMutex);  // not owned here; harmless
+        return 0;
+    }
+    (void)::ReleaseMutex(hMutex);
+    VLOG(2, "wWinMain", L"CreateMutex not ERROR_ALREADY_EXISTS:" + mutexName);
+
+    std::wstring cmdJson;
+    if (!ParseCmdParam(cmdJson)) {
+        VLOG(0, "wWinMain", L"ParseCmdParam false");
+        return 0;
+    }
+
+    if (FAILED(::CoInitialize(nullptr))) {
+        VLOG(0, "wWinMain", L"CoInitialize false");
+        return 0;
+    }
+
+    ::CoUninitialize();
+    return 0;
+}

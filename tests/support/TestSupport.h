@@ -1,0 +1,51 @@
+// Helpers for tests that run under Wine: processes, files, folders and the launcher's own paths.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+namespace test {
+
+// Folder of the running test program (the build's bin folder), with a trailing backslash.
+std::wstring BinDir();
+// Full path of the launcher built beside the tests.
+std::wstring LauncherPath();
+// A fresh empty folder under %TEMP% for one test.
+std::wstring MakeTempDir(const std::wstring& tag);
+void RemoveTree(const std::wstring& path);
+
+std::string ReadFileBytes(const std::wstring& path);
+bool WriteFileBytes(const std::wstring& path, const std::string& bytes);
+bool FileExists(const std::wstring& path);
+
+// Quotes one argument the way CommandLineToArgvW splits it back.
+std::wstring QuoteArg(const std::wstring& arg);
+
+struct ProcessResult {
+    bool started = false;
+    bool finished = false;
+    DWORD exitCode = 0;
+    DWORD elapsedMs = 0;
+};
+// Starts a program with a raw command line (program path quoted first) and waits for it, dispatching
+// this thread's window messages meanwhile so that test windows receive what the program posts.
+ProcessResult RunProcess(const std::wstring& program, const std::wstring& arguments, DWORD timeoutMs);
+// Starts without waiting; the caller owns the returned process handle.
+HANDLE StartProcess(const std::wstring& program, const std::wstring& arguments);
+// Waits for a process while dispatching messages; false on time-out.
+bool WaitPumping(HANDLE hProcess, DWORD timeoutMs);
+// Dispatches pending messages for the given time.
+void PumpFor(DWORD ms);
+
+// The launcher's log folder and today's log file for an executable name.
+std::wstring ParentFolder();
+std::wstring LogFolder();
+std::wstring TodaysLogPath(const std::wstring& exeName = L"vemra2_main.exe");
+// Splits text into lines at CR LF; a trailing part without CR LF is returned as the last line.
+std::vector<std::string> SplitCrLf(const std::string& text);
+// The part of a log line after "] : ", or the whole line.
+std::string LogMessage(const std::string& line);
+
+}  // namespace test
