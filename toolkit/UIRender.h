@@ -1,0 +1,89 @@
+// Decoding skin images and drawing them, colours, gradients, lines and text onto a device context.
+#pragma once
+
+#include "UIHandle.h"
+
+#include <windows.h>
+
+#include <map>
+#include <memory>
+#include <string>
+
+namespace SkinUI {
+
+// One decoded image: a top-down 32-bit DIB section, bytes B, G, R, A, colours premultiplied by alpha.
+struct CachedImage {
+    CUniqueBitmap bitmap;
+    const BYTE* bits = nullptr;  // pixels of the DIB section, width * height * 4 bytes
+    int width = 0;
+    int height = 0;
+    bool hasAlpha = false;      // some pixel was not opaque or was cleared by the mask colour
+    std::wstring resourceType;  // empty for files
+    DWORD mask = 0;             // colour key it was loaded with (0xAARRGGBB)
+};
+
+// The images of one window manager, by exact name. The first load of a name fixes its mask and type.
+class CImageCache {
+public:
+    const CachedImage* Find(const std::wstring& name) const;
+    // Decodes and inserts; when the name is already present the entry stays as it was. Null on failure
+    // (failures are not remembered, so the next paint tries again).
+    const CachedImage* Load(const std::wstring& name, const std::wstring& resourceType, DWORD mask);
+    void Clear() { m_images.clear(); }
+    size_t Size() const { return m_images.size(); }
+
+private:
+    std::map<std::wstring, std::unique_ptr<CachedImage>> m_images;
+};
+
+// What drawing needs from the window manager that owns the surface.
+class IRenderHost {
+public:
+    virtual const CachedImage* FindCachedImage(const std::wstring& name) = 0;
+    virtual const CachedImage* LoadCachedImage(const std::wstring& name, const std::wstring& resourceType,
+                                               DWORD mask) = 0;
+    // The font of the window's font table; an index outside it gives the default font.
+    virtual HFONT FontAt(int index) = 0;
+    // Per-pixel transparent window ("bktrans"): images always blend, text is drawn antialiased.
+    virtual bool IsPerPixelTransparent() const = 0;
+    // "gdiplustext": antialiased text.
+    virtual bool IsAntialiasedText() const = 0;
+
+protected:
+    ~IRenderHost() = default;
+};
+
+// Stateless drawing operations used by every control.
+class CRenderKit {
+public:
+    // Decodes a skin file (resourceType empty) or a module resource (name = decimal id, resourceType set).
+    static std::unique_ptr<CachedImage> DecodeImage(const std::wstring& nameOrId, const std::wstring& resourceType,
+                                                    DWORD mask);
+
+    // Draws an image specification ("name.png" or "file='a.png' corner='3,3,3,3' ..."), then the modifier
+    // with the same running state. False only when the surface or the host is missing.
+    static bool RenderImageSpec(HDC hDC, IRenderHost* host, const RECT& item, const RECT& paint,
+                                const std::wstring& spec, const std::wstring& modifier = std::wstring());
+
+    // One image of a specification; false when the name is empty or the image cannot be loaded.
+    static bool RenderImage(HDC hDC, IRenderHost* host, const RECT& item, const RECT& paint, const std::wstring& name,
+                            const std::wstring& resourceType, RECT dest, RECT source, const RECT& corners,
+                            DWORD mask, BYTE fade, bool hole, bool xTiled, bool yTiled);
+
+    // The nine-part grid: corners unscaled, edges and middle stretched (or tiled), optional hole and fade.
+    static void BlitImage(HDC hDC, HBITMAP hBitmap, const RECT& dest, const RECT& paint, const RECT& source,
+                          const RECT& corners, bool blend, BYTE fade, bool hole, bool xTiled, bool yTiled);
+
+    static void FillColor(HDC hDC, const RECT& rc, DWORD color);
+    // Vertical gradient, first colour at the top.
+    static void FillGradient(HDC hDC, const RECT& rc, DWORD first, DWORD second, int bands);
+    static void RenderLine(HDC hDC, const RECT& rc, int width, DWORD color, int penStyle = PS_SOLID);
+    // Draws, or measures into rc when style has DT_CALCRECT.
+    static void RenderText(HDC hDC, IRenderHost* host, RECT& rc, const std::wstring& text, DWORD color, int font,
+                           UINT style);
+
+    // "#AARRGGBB" / "#RRGGBB" / "AARRGGBB": hexadecimal, saturating at 0xFFFFFFFF, 0 without digits.
+    static DWORD ParseColor(const wchar_t* text);
+};
+
+}  // namespace SkinUI
