@@ -5,6 +5,7 @@
 
 #include <windows.h>
 
+#include <functional>
 #include <map>
 #include <memory>
 #include <string>
@@ -53,9 +54,35 @@ protected:
     ~IRenderHost() = default;
 };
 
+// The running state of an image specification: what the next drawn image uses.
+struct ImageSpecState {
+    std::wstring name;
+    std::wstring resourceType;
+    RECT dest{};
+    RECT source{};
+    RECT corners{};
+    DWORD mask = 0;
+    BYTE fade = 255;
+    bool hole = false;
+    bool xTiled = false;
+    bool yTiled = false;
+    int imageCount = 0;
+};
+
 // Stateless drawing operations used by every control.
 class CRenderKit {
 public:
+    // Images larger than this many pixels are refused before anything is allocated for them.
+    static constexpr long long kMaxImagePixels = 4096LL * 4096LL;
+
+    // Decodes PNG, JPEG, GIF (first frame) ... bytes into a premultiplied image; the mask is applied.
+    static std::unique_ptr<CachedImage> DecodeImageBytes(const void* data, size_t length, DWORD mask);
+
+    // Applies the pairs of one specification text to state (item is the control's rectangle, for "dest");
+    // drawCollected runs for each image a later "file", "res" or "restype" pair closes.
+    static void ParseImageSpec(const std::wstring& text, const RECT& item, ImageSpecState& state,
+                               const std::function<void(const ImageSpecState&)>& drawCollected);
+
     // Decodes a skin file (resourceType empty) or a module resource (name = decimal id, resourceType set).
     static std::unique_ptr<CachedImage> DecodeImage(const std::wstring& nameOrId, const std::wstring& resourceType,
                                                     DWORD mask);
@@ -77,6 +104,8 @@ public:
     static void FillColor(HDC hDC, const RECT& rc, DWORD color);
     // Vertical gradient, first colour at the top.
     static void FillGradient(HDC hDC, const RECT& rc, DWORD first, DWORD second, int bands);
+    // The stepped form used when the platform has no gradient operation: 8 bands below 16 requested, else 16.
+    static void FillGradientBands(HDC hDC, const RECT& rc, DWORD first, DWORD second, int bands);
     static void RenderLine(HDC hDC, const RECT& rc, int width, DWORD color, int penStyle = PS_SOLID);
     // Draws, or measures into rc when style has DT_CALCRECT.
     static void RenderText(HDC hDC, IRenderHost* host, RECT& rc, const std::wstring& text, DWORD color, int font,

@@ -1,0 +1,425 @@
+// Image decoding, the image specification and drawing into 32-bit DIB sections, checked pixel by pixel.
+#include "ToolkitTestUtil.h"
+#include "UIRender.h"
+#include "UIResources.h"
+
+#include "TestSupport.h"
+
+#include <objidl.h>
+#include <gdiplus.h>
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+
+using namespace SkinUI;
+using tk::Canvas;
+
+namespace {
+
+constexpr DWORD kRed = 0xFF0000, kGreen = 0x00FF00, kBlue = 0x0000FF, kWhite = 0xFFFFFF, kBlack = 0;
+
+// Images are written as files under a fresh resource folder and found by the skin file lookup.
+class RenderTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        m_dir = test::MakeTempDir(L"render");
+        CSkinResources::CloseArchive();
+        CSkinResources::SetResourceFolder(m_dir);
+    }
+    void TearDown() override { test::RemoveTree(m_dir); }
+    void Image(const wchar_t* name, const tk::Bytes& png) { ASSERT_TRUE(tk::WriteFile(m_dir + name, png)); }
+
+    // A 9 x 9 picture whose 3-pixel border pieces each have their own colour.
+    void NinePartImage(const wchar_t* name)
+    {
+        const DWORD colours[3][3] = {{0xFFFF0000, 0xFF00FF00, 0xFF0000FF},
+                                     {0xFFFFFF00, 0xFFFFFFFF, 0xFF00FFFF},
+                                     {0xFFFF00FF, 0xFF808080, 0xFF102030}};
+        std::vector<DWORD> px;
+        for (int y = 0; y < 9; ++y)
+            for (int x = 0; x < 9; ++x) px.push_back(colours[y / 3][x / 3]);
+        Image(name, tk::MakePng(9, 9, px));
+    }
+
+    std::wstring m_dir;
+    tk::TestHost m_host;
+};
+
+bool Near(DWORD a, DWORD b, int tolerance = 2)
+{
+    for (int shift = 0; shift < 24; shift += 8)
+        if (std::abs(static_cast<int>((a >> shift) & 0xFF) - static_cast<int>((b >> shift) & 0xFF)) > tolerance)
+            return false;
+    return true;
+}
+
+}  // namespace
+
+TEST(RenderKit, ParseColorReadsHexadecimalAndSaturates)
+{
+    const struct {
+        const wchar_t* text;
+        DWORD value;
+    } cases[] = {
+        {L"#FF112233", 0xFF112233}, {L"#112233", 0x00112233}, {L"ff112233", 0xFF112233}, {L"#abcdefZZ", 0xABCDEF},
+        {L"#123456789", 0xFFFFFFFF}, {L"", 0},   {L"#", 0}, {L"#xyz", 0}, {L"-1", 0}, {L"0x10", 0},
+        {L" #FF", 0},
+    };
+    for (const auto& c : cases) EXPECT_EQ(c.value, CRenderKit::ParseColor(c.text)) << c.text;
+    EXPECT_EQ(0u, CRenderKit::ParseColor(nullptr));
+}
+
+TEST(RenderKit, DecodePremultipliesAndAppliesTheMask)
+{
+    const tk::Bytes png = tk::MakePng(4, 1, {0xFFC86432, 0x80C86432, 0x00FFFFFF, 0xFFFF00FF});
+    auto image = CRenderKit::DecodeImageBytes(png.data(), png.size(), 0xFFFF00FF);
+    ASSERT_TRUE(image);
+    EXPECT_EQ(4, image->width);
+    EXPECT_EQ(1, image->height);
+    EXPECT_TRUE(image->hasAlpha);
+    const DWORD* px = reinterpret_cast<const DWORD*>(image->bits);
+    EXPECT_EQ(0xFFC86432u, px[0]);
+    EXPECT_EQ(0x80643219u, px[1]);  // 200*128/255, 100*128/255, 50*128/255
+    EXPECT_EQ(0u, px[2]);
+    EXPECT_EQ(0u, px[3]);  // the eight-digit mask cleared opaque magenta
+
+    // A six-digit mask has alpha 0 and never matches a visible pixel.
+    const tk::Bytes opaque = tk::MakePng(2, 1, {0xFFFF00FF, 0xFF000000});
+    image = CRenderKit::DecodeImageBytes(opaque.data(), opaque.size(), 0x00FF00FF);
+    ASSERT_TRUE(image);
+    EXPECT_FALSE(image->hasAlpha);
+    EXPECT_EQ(0xFFFF00FFu, reinterpret_cast<const DWORD*>(image->bits)[0]);
+
+    const tk::Bytes jpeg = tk::MakeJpeg(16, 8, std::vector<DWORD>(128, 0xFF2080C0));
+    image = CRenderKit::DecodeImageBytes(jpeg.data(), jpeg.size(), 0);
+    ASSERT_TRUE(image);
+    EXPECT_EQ(16, image->width);
+    EXPECT_FALSE(image->hasAlpha);
+}
+
+TEST(RenderKit, DamagedImagesFailCleanly)
+{
+    const tk::Bytes png = tk::MakePng(20, 20, std::vector<DWORD>(400, 0x80402010));
+    for (size_t n = 0; n < png.size(); ++n) {
+        tk::GuardedBuffer cut(png.data(), n);
+        (void)CRenderKit::DecodeImageBytes(cut.data(), cut.size(), 0);  // must only not fault
+    }
+    // A PNG header claiming 60000 x 60000 pixels.
+    tk::Bytes huge(png.begin(), png.begin() + 33);
+    for (int at : {16, 20}) {
+        huge[at] = 0;
+        huge[at + 1] = 0;
+        huge[at + 2] = 0xEA;
+        huge[at + 3] = 0x60;
+    }
+    huge.insert(huge.end(), png.begin() + 33, png.end());
+    EXPECT_FALSE(CRenderKit::DecodeImageBytes(huge.data(), huge.size(), 0));
+    EXPECT_FALSE(CRenderKit::DecodeImageBytes("not an image", 12, 0));
+    EXPECT_FALSE(CRenderKit::DecodeImageBytes(nullptr, 0, 0));
+}
+
+TEST(RenderKit, ImageSpecificationGrammar)
+{
+    const RECT item{10, 20, 110, 70};
+    const struct {
+        const wchar_t* spec;
+        const wchar_t* name;
+        int drawnBefore;  // images drawn while parsing (each "file" after the first closes the previous one)
+        RECT dest;
+        BYTE fade;
+        DWORD mask;
+        bool hole;
+    } cases[] = {
+        {L"icon_warning.png", L"icon_warning.png", 0, item, 255, 0, false},
+        {L"file='a.png' fade='128'", L"a.png", 0, item, 128, 0, false},
+        {L"file='a.png' file='b.png'", L"b.png", 1, item, 255, 0, false},
+        {L"file='a.png' dest='1,2,3,4'", L"a.png", 0, {11, 22, 13, 24}, 255, 0, false},
+        {L"file='a.png' dest='5,5,500,500'", L"a.png", 0, {15, 25, 110, 70}, 255, 0, false},
+        {L"file='a.png'\tfade='10'", L"a.png", 0, item, 255, 0, false},
+        {L"file='a.png'fade='10'", L"a.png", 0, item, 255, 0, false},
+        {L"file='a.png'  fade='10'", L"a.png", 0, item, 10, 0, false},
+        {L"file='a.png' fade='256'", L"a.png", 0, item, 0, 0, false},
+        {L"file='a.png' fade='-1'", L"a.png", 0, item, 255, 0, false},
+        {L"file='a.png' fade=''", L"a.png", 0, item, 255, 0, false},
+        {L"file='a.png' mask='#FFFF00FF' hole='true'", L"a.png", 0, item, 255, 0xFFFF00FF, true},
+        {L"file='a.png' mask='ff00ff' hole='TRUE'", L"a.png", 0, item, 255, 0xFF00FF, false},
+        {L"file = 'a.png'", L"a.png", 0, item, 255, 0, false},
+        {L"file='a.png", L"file='a.png", 0, item, 255, 0, false},
+        {L"file=\"a.png\"", L"file=\"a.png\"", 0, item, 255, 0, false},
+        {L"file='' fade='7'", L"file='' fade='7'", 0, item, 7, 0, false},
+        {L"res='130' restype='PNG' file='b.png'", L"b.png", 1, item, 255, 0, false},
+        {L"unknown='1' fade='3'", L"unknown='1' fade='3'", 0, item, 3, 0, false},
+        {L"dest='1,2' ", L"dest='1,2' ", 0, {11, 22, 10, 20}, 255, 0, false},
+        {L"", L"", 0, item, 255, 0, false},
+    };
+    for (const auto& c : cases) {
+        ImageSpecState state;
+        state.name = c.spec;
+        state.dest = item;
+        int drawn = 0;
+        CRenderKit::ParseImageSpec(c.spec, item, state, [&](const ImageSpecState&) { ++drawn; });
+        EXPECT_EQ(c.name, state.name) << c.spec;
+        EXPECT_EQ(c.drawnBefore, drawn) << c.spec;
+        EXPECT_TRUE(EqualRect(&c.dest, &state.dest)) << c.spec << L" " << state.dest.left << L"," << state.dest.top
+                                                      << L"," << state.dest.right << L"," << state.dest.bottom;
+        EXPECT_EQ(c.fade, state.fade) << c.spec;
+        EXPECT_EQ(c.mask, state.mask) << c.spec;
+        EXPECT_EQ(c.hole, state.hole) << c.spec;
+    }
+    ImageSpecState state;
+    CRenderKit::ParseImageSpec(L"res='130' restype='PNG' source='1,2,3,4' corner='5,6,7,8' xtiled='true'", item,
+                               state, nullptr);
+    EXPECT_EQ(L"130", state.name);
+    EXPECT_EQ(L"PNG", state.resourceType);
+    EXPECT_EQ(1, state.imageCount);
+    EXPECT_EQ(4, state.source.bottom);
+    EXPECT_EQ(7, state.corners.right);
+    EXPECT_TRUE(state.xTiled);
+    EXPECT_FALSE(state.yTiled);
+}
+
+TEST_F(RenderTest, NinePartCornersStayUnscaled)
+{
+    NinePartImage(L"nine.png");
+    Canvas canvas(40, 30);
+    const RECT item{5, 5, 35, 25};  // 30 x 20
+    ASSERT_TRUE(CRenderKit::RenderImageSpec(canvas.dc(), &m_host, item, canvas.Rect(),
+                                            L"file='nine.png' corner='3,3,3,3'"));
+    const struct {
+        int x, y;
+        DWORD rgb;
+    } expect[] = {
+        {5, 5, kRed},       {7, 7, kRed},       {8, 5, kGreen},     {31, 7, kGreen},    {32, 5, kBlue},
+        {34, 7, kBlue},     {5, 8, 0xFFFF00},   {7, 21, 0xFFFF00},  {20, 15, kWhite},   {8, 8, kWhite},
+        {31, 21, kWhite},   {32, 15, 0x00FFFF}, {5, 22, 0xFF00FF},  {20, 24, 0x808080}, {34, 24, 0x102030},
+        {4, 4, kBlack},     {35, 25, kBlack},
+    };
+    for (const auto& e : expect) EXPECT_EQ(e.rgb, canvas.At(e.x, e.y)) << e.x << "," << e.y;
+    EXPECT_EQ(9, canvas.Count(kRed));  // the 3 x 3 corner, not scaled up
+    EXPECT_EQ(9, canvas.Count(0x102030));
+    EXPECT_EQ(1, m_host.loads);
+
+    // Hole: the middle is left as it was.
+    canvas.Fill(0xFF000001);
+    ASSERT_TRUE(CRenderKit::RenderImageSpec(canvas.dc(), &m_host, item, canvas.Rect(),
+                                            L"file='nine.png' corner='3,3,3,3' hole='true'"));
+    EXPECT_EQ(1u, canvas.At(20, 15));
+    EXPECT_EQ(0, canvas.Count(kWhite));
+    EXPECT_EQ(kGreen, canvas.At(20, 5));
+    EXPECT_EQ(1, m_host.loads);  // cached by name
+}
+
+TEST_F(RenderTest, FadeBlendsAndAFadeOf256DrawsNothing)
+{
+    Image(L"white.png", tk::SolidPng(4, 4, 0xFFFFFFFF));
+    Canvas canvas(10, 10);
+    ASSERT_TRUE(CRenderKit::RenderImageSpec(canvas.dc(), &m_host, canvas.Rect(), canvas.Rect(),
+                                            L"fade='128' file='white.png'"));
+    EXPECT_TRUE(Near(0x808080, canvas.At(5, 5))) << std::hex << canvas.At(5, 5);
+    canvas.Fill(0xFF000000);
+    ASSERT_TRUE(CRenderKit::RenderImageSpec(canvas.dc(), &m_host, canvas.Rect(), canvas.Rect(),
+                                            L"file='white.png' fade='256'"));
+    EXPECT_EQ(100, canvas.Count(kBlack));
+}
+
+TEST_F(RenderTest, TwoFilesShareTheRunningState)
+{
+    Image(L"red.png", tk::SolidPng(2, 2, 0xFFFF0000));
+    Image(L"blue.png", tk::SolidPng(2, 2, 0xFF0000FF));
+    Canvas canvas(20, 10);
+    // The second image inherits the dest set before the first and is drawn over it.
+    ASSERT_TRUE(CRenderKit::RenderImageSpec(canvas.dc(), &m_host, canvas.Rect(), canvas.Rect(),
+                                            L"dest='0,0,5,5' file='red.png' file='blue.png'"));
+    EXPECT_EQ(0, canvas.Count(kRed));
+    EXPECT_EQ(25, canvas.Count(kBlue));
+    // The modifier continues with the same state: only the last image moves.
+    canvas.Fill(0xFF000000);
+    ASSERT_TRUE(CRenderKit::RenderImageSpec(canvas.dc(), &m_host, canvas.Rect(), canvas.Rect(),
+                                            L"dest='0,0,5,5' file='red.png' file='blue.png'", L"dest='10,0,15,5'"));
+    EXPECT_EQ(25, canvas.Count(kRed));
+    EXPECT_EQ(25, canvas.Count(kBlue));
+    EXPECT_EQ(kBlue, canvas.At(12, 2));
+}
+
+TEST_F(RenderTest, TilesAreCountedAndCut)
+{
+    // 4 x 4 tile with one red pixel at its top-left.
+    std::vector<DWORD> px(16, 0xFF0000FF);
+    px[0] = 0xFFFF0000;
+    Image(L"tile.png", tk::MakePng(4, 4, px));
+    Canvas canvas(10, 10, 0xFF000000);
+    const struct {
+        const wchar_t* spec;
+        int reds;
+        DWORD at9_9;
+    } cases[] = {
+        {L"file='tile.png' xtiled='true' ytiled='true'", 9, kBlue},  // ceil(10/4)^2 tiles, the last ones cut
+        {L"file='tile.png' xtiled='true' ytiled='true' source='0,0,3,3'", 16, kRed},
+        {L"file='tile.png' xtiled='true' source='0,0,4,1'", 30, kBlue},  // columns stretched over the full height
+        {L"file='tile.png' ytiled='true' source='0,0,1,4'", 30, kBlue},
+    };
+    for (const auto& c : cases) {
+        canvas.Fill(0xFF000000);
+        ASSERT_TRUE(CRenderKit::RenderImageSpec(canvas.dc(), &m_host, canvas.Rect(), canvas.Rect(), c.spec));
+        EXPECT_EQ(c.reds, canvas.Count(kRed)) << c.spec;
+        EXPECT_EQ(0, canvas.Count(kBlack)) << c.spec;
+        EXPECT_EQ(c.at9_9, canvas.At(9, 9)) << c.spec;
+    }
+    // Only tiles inside the paint rectangle are drawn.
+    canvas.Fill(0xFF000000);
+    ASSERT_TRUE(CRenderKit::RenderImageSpec(canvas.dc(), &m_host, canvas.Rect(), RECT{4, 4, 8, 8},
+                                            L"file='tile.png' xtiled='true' ytiled='true'"));
+    EXPECT_EQ(1, canvas.Count(kRed));
+    EXPECT_EQ(kRed, canvas.At(4, 4));
+    EXPECT_EQ(kBlack, canvas.At(0, 0));
+}
+
+TEST_F(RenderTest, DestSourceAndPaintRectangles)
+{
+    Image(L"red.png", tk::SolidPng(4, 4, 0xFFFF0000));
+    Image(L"big.png", tk::SolidPng(20, 20, 0xFF00FF00));
+    Canvas canvas(30, 30);
+    const RECT item{0, 0, 10, 10};
+    // A dest larger than the control is cut to its right and bottom edges.
+    ASSERT_TRUE(
+        CRenderKit::RenderImageSpec(canvas.dc(), &m_host, item, canvas.Rect(), L"file='red.png' dest='2,2,50,50'"));
+    EXPECT_EQ(64, canvas.Count(kRed));
+    EXPECT_EQ(kRed, canvas.At(9, 9));
+    EXPECT_EQ(kBlack, canvas.At(10, 10));
+    EXPECT_EQ(kBlack, canvas.At(1, 1));
+
+    // Copy mode with an unscaled image copies only the part inside the paint rectangle.
+    canvas.Fill(0xFF000000);
+    ASSERT_TRUE(CRenderKit::RenderImageSpec(canvas.dc(), &m_host, RECT{5, 5, 25, 25}, RECT{0, 0, 10, 10},
+                                            L"big.png"));
+    EXPECT_EQ(25, canvas.Count(kGreen));
+    // A source larger than the image is limited to the image.
+    canvas.Fill(0xFF000000);
+    ASSERT_TRUE(CRenderKit::RenderImageSpec(canvas.dc(), &m_host, RECT{0, 0, 20, 20}, canvas.Rect(),
+                                            L"file='big.png' source='0,0,4000,4000'"));
+    EXPECT_EQ(400, canvas.Count(kGreen));
+    // Nothing at all outside the item or the paint rectangle.
+    canvas.Fill(0xFF000000);
+    ASSERT_TRUE(CRenderKit::RenderImageSpec(canvas.dc(), &m_host, item, RECT{20, 20, 30, 30}, L"red.png"));
+    EXPECT_EQ(900, canvas.Count(kBlack));
+    // Missing images draw nothing but are no failure; a missing surface or host is.
+    EXPECT_TRUE(CRenderKit::RenderImageSpec(canvas.dc(), &m_host, item, item, L"missing.png"));
+    EXPECT_FALSE(CRenderKit::RenderImageSpec(nullptr, &m_host, item, item, L"red.png"));
+    EXPECT_FALSE(CRenderKit::RenderImageSpec(canvas.dc(), nullptr, item, item, L"red.png"));
+    EXPECT_FALSE(CRenderKit::RenderImage(canvas.dc(), &m_host, item, item, L"", L"", item, RECT{}, RECT{}, 0, 255,
+                                         false, false, false));
+}
+
+TEST_F(RenderTest, MaskColoursWithEightAndSixDigits)
+{
+    Image(L"m8.png", tk::MakePng(2, 1, {0xFFFF00FF, 0xFF00FF00}));
+    Image(L"m6.png", tk::MakePng(2, 1, {0xFFFF00FF, 0xFF00FF00}));
+    Canvas canvas(2, 1, 0xFF000001);
+    ASSERT_TRUE(CRenderKit::RenderImageSpec(canvas.dc(), &m_host, canvas.Rect(), canvas.Rect(),
+                                            L"file='m8.png' mask='#FFFF00FF'"));
+    EXPECT_EQ(1u, canvas.At(0, 0));
+    EXPECT_EQ(kGreen, canvas.At(1, 0));
+    ASSERT_TRUE(CRenderKit::RenderImageSpec(canvas.dc(), &m_host, canvas.Rect(), canvas.Rect(),
+                                            L"file='m6.png' mask='#FF00FF'"));
+    EXPECT_EQ(0xFF00FFu, canvas.At(0, 0));
+    // The first load of a name fixes its mask.
+    EXPECT_EQ(0xFFFF00FFu, m_host.FindCachedImage(L"m8.png")->mask);
+    ASSERT_TRUE(CRenderKit::RenderImageSpec(canvas.dc(), &m_host, canvas.Rect(), canvas.Rect(),
+                                            L"file='m8.png' mask='#FF000000'"));
+    EXPECT_EQ(0xFFFF00FFu, m_host.FindCachedImage(L"m8.png")->mask);
+}
+
+TEST(RenderKit, FillColorTreatsAlpha)
+{
+    Canvas canvas(10, 10, 0xFF000000);
+    const RECT rc{0, 0, 10, 10};
+    CRenderKit::FillColor(canvas.dc(), rc, CRenderKit::ParseColor(L"#444444"));
+    EXPECT_EQ(100, canvas.Count(kBlack));
+    CRenderKit::FillColor(canvas.dc(), RECT{0, 0, 5, 10}, 0xFF00FF00);
+    EXPECT_EQ(50, canvas.Count(kGreen));
+    CRenderKit::FillColor(canvas.dc(), RECT{5, 0, 10, 10}, 0x80FF0000);
+    EXPECT_TRUE(Near(0x800000, canvas.At(7, 7))) << std::hex << canvas.At(7, 7);
+}
+
+TEST(RenderKit, GradientsAndBands)
+{
+    Canvas canvas(4, 64, 0xFF000000);
+    const RECT rc{0, 0, 4, 64};
+    CRenderKit::FillGradient(canvas.dc(), rc, 0xFFFF0000, 0xFF0000FF, 0);
+    EXPECT_TRUE(Near(kRed, canvas.At(1, 0), 8)) << std::hex << canvas.At(1, 0);
+    EXPECT_TRUE(Near(kBlue, canvas.At(1, 63), 8)) << std::hex << canvas.At(1, 63);
+    // Average alpha 0: nothing.
+    canvas.Fill(0xFF000000);
+    CRenderKit::FillGradient(canvas.dc(), rc, 0x01FFFFFF, 0x00FFFFFF, 0);
+    EXPECT_EQ(256, canvas.Count(kBlack));
+    // Average alpha 127: blended at about half strength.
+    CRenderKit::FillGradient(canvas.dc(), rc, 0xFFFFFFFF, 0x00FFFFFF, 0);
+    EXPECT_TRUE(Near(0x7F7F7F, canvas.At(1, 30), 3)) << std::hex << canvas.At(1, 30);
+
+    // Bands: 8 below 16 requested, else 16; band 0 at the bottom has the second colour.
+    const struct {
+        int requested;
+        int bands;
+    } cases[] = {{0, 8}, {15, 8}, {16, 16}, {200, 16}};
+    for (const auto& c : cases) {
+        canvas.Fill(0xFF000000);
+        CRenderKit::FillGradientBands(canvas.dc(), rc, 0xFFFF0000, 0xFF0000FF, c.requested);
+        int changes = 0;
+        for (int y = 1; y < 64; ++y) changes += canvas.At(0, y) != canvas.At(0, y - 1);
+        EXPECT_EQ(c.bands - 1, changes) << c.requested;
+        EXPECT_EQ(kBlue, canvas.At(0, 63));
+        const int n = c.bands;
+        EXPECT_EQ(static_cast<DWORD>(((n - 1) * 255 / n) << 16 | (255 / n)), canvas.At(0, 0)) << c.requested;
+    }
+}
+
+TEST(RenderKit, LinesIgnoreAlpha)
+{
+    Canvas canvas(10, 10, 0xFF000000);
+    CRenderKit::RenderLine(canvas.dc(), RECT{0, 5, 10, 5}, 1, 0x0000FF00);
+    EXPECT_EQ(10, canvas.Count(kGreen));
+    EXPECT_EQ(kGreen, canvas.At(3, 5));
+}
+
+TEST(RenderKit, SixDigitColourIsInvisibleAsBackgroundButDrawsText)
+{
+    Gdiplus::GdiplusStartupInput input;
+    ULONG_PTR token = 0;
+    ASSERT_EQ(Gdiplus::Ok, Gdiplus::GdiplusStartup(&token, &input, nullptr));
+    {
+        tk::TestHost host;
+        Canvas canvas(120, 30, 0xFFFFFFFF);
+        const DWORD colour = CRenderKit::ParseColor(L"#444444");
+        CRenderKit::FillColor(canvas.dc(), canvas.Rect(), colour);
+        EXPECT_EQ(0, canvas.CountNot(kWhite));
+        RECT rc = canvas.Rect();
+        CRenderKit::RenderText(canvas.dc(), &host, rc, L"A&B text", colour, 0, DT_SINGLELINE | DT_VCENTER);
+        EXPECT_GT(canvas.Count(0x444444), 5);
+        const int gdiPixels = canvas.CountNot(kWhite);
+
+        // Measuring draws nothing and gives a rectangle around the text.
+        RECT measure{0, 0, 1000, 0};
+        CRenderKit::RenderText(canvas.dc(), &host, measure, L"A&B text", colour, 0, DT_SINGLELINE | DT_CALCRECT);
+        EXPECT_GT(measure.right, 10);
+        EXPECT_GT(measure.bottom, 5);
+        EXPECT_EQ(gdiPixels, canvas.CountNot(kWhite));
+
+        // The antialiased path draws too, and measures to width + 1.
+        host.antialiased = true;
+        canvas.Fill(0xFFFFFFFF);
+        rc = canvas.Rect();
+        CRenderKit::RenderText(canvas.dc(), &host, rc, L"A&B text", colour, 0, DT_SINGLELINE);
+        EXPECT_GT(canvas.CountNot(kWhite), 5);
+        RECT aa{3, 4, 1000, 0};
+        CRenderKit::RenderText(canvas.dc(), &host, aa, L"A&B text", colour, 0, DT_SINGLELINE | DT_CALCRECT);
+        EXPECT_GT(aa.right, 13);
+        EXPECT_GT(aa.bottom, 9);
+        // No host: nothing.
+        canvas.Fill(0xFFFFFFFF);
+        rc = canvas.Rect();
+        CRenderKit::RenderText(canvas.dc(), nullptr, rc, L"text", colour, 0, 0);
+        EXPECT_EQ(0, canvas.CountNot(kWhite));
+    }
+    Gdiplus::GdiplusShutdown(token);
+}
