@@ -1,6 +1,10 @@
 #include "Common.h"
 
+#include "Logger.h"
+#include "UIHandle.h"
+
 #include <shlobj.h>
+#include <tlhelp32.h>
 
 std::wstring AnsiToWide(const std::string& text)
 {
@@ -39,4 +43,64 @@ std::wstring GetLocalAppDataPath()
     wchar_t path[MAX_PATH] = {};
     if (!::SHGetSpecialFolderPathW(nullptr, path, CSIDL_LOCAL_APPDATA, FALSE)) return {};
     return path;
+}
+
+DWORD GetProcessIdByName(const std::wstring& name)
+{
+    if (name.empty()) return kNoProcessId;
+    SkinUI::CUniqueFile snapshot(::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+    if (!snapshot) return kNoProcessId;
+    PROCESSENTRY32W entry = {};
+    entry.dwSize = sizeof entry;
+    // The first entry is the system's idle process; it is never a game.
+    if (!::Process32FirstW(snapshot.Get(), &entry)) return kNoProcessId;
+    while (::Process32NextW(snapshot.Get(), &entry)) {
+        VLOG(0, "GetProcessIdByName", std::wstring(L"Process32Next processName:") + entry.szExeFile);
+        if (::lstrcmpW(entry.szExeFile, name.c_str()) == 0) return entry.th32ProcessID;
+    }
+    return kNoProcessId;
+}
+
+bool EnableDebugPrivilege(DWORD processId)
+{
+    SkinUI::CUniqueHandle token;
+    LUID luid = {};
+    bool enabled =
+        ::OpenProcessToken(::GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY, token.AddressOf()) &&
+        ::LookupPrivilegeValueW(nullptr, SE_DEBUG_NAME, &luid);
+    if (enabled) {
+        TOKEN_PRIVILEGES privileges = {};
+        privileges.PrivilegeCount = 1;
+        privileges.Privileges[0].Luid = luid;
+        privileges.Privileges[0].Attributes = SE_PRIVILEGE_ENABLED;
+        // Success here does not mean the privilege was held (ERROR_NOT_ALL_ASSIGNED); the second open tells.
+        enabled = ::AdjustTokenPrivileges(token.Get(), FALSE, &privileges, sizeof privileges, nullptr, nullptr) != 0;
+    }
+    if (enabled) {
+        VLOG(0, "KillProcess", L"EnableDebugPrivilege " + std::to_wstring(processId) + L" true");
+    } else {
+        const DWORD error = ::GetLastError();
+        VLOG(0, "KillProcess",
+             L"EnableDebugPrivilege " + std::to_wstring(processId) + L" falsed code:" + std::to_wstring(error));
+    }
+    return enabled;
+}
+
+bool KillProcess(DWORD processId)
+{
+    SkinUI::CUniqueHandle process(::OpenProcess(PROCESS_TERMINATE, FALSE, processId));
+    if (!process) {
+        const DWORD firstError = ::GetLastError();
+        VLOG(0, "KillProcess",
+             L"OpenProcess1 " + std::to_wstring(processId) + L" falsed code:" + std::to_wstring(firstError));
+        (void)EnableDebugPrivilege(processId);  // the second open shows whether it helped
+        process.Put(::OpenProcess(PROCESS_TERMINATE, FALSE, processId));
+        if (!process) {
+            const DWORD secondError = ::GetLastError();
+            VLOG(0, "KillProcess",
+                 L"OpenProcess2 " + std::to_wstring(processId) + L" falsed code:" + std::to_wstring(secondError));
+            return false;
+        }
+    }
+    return ::TerminateProcess(process.Get(), 0) == 1;
 }

@@ -13,3 +13,12 @@ std::string WideToNarrow(const std::wstring& text, UINT codePage);
 void ReplaceAll(std::wstring& text, const std::wstring& search, const std::wstring& replacement);
 // The user's local application-data folder, or an empty text.
 std::wstring GetLocalAppDataPath();
+
+// Process control. Names are compared case-sensitively with the snapshot's bare executable names.
+inline constexpr DWORD kNoProcessId = 0xFFFFFFFF;
+// The id of the first process whose executable name equals name, or kNoProcessId.
+DWORD GetProcessIdByName(const std::wstring& name);
+// Terminates a process, retrying the open with the debug privilege; true when it was terminated.
+bool KillProcess(DWORD processId);
+// Enables SeDebugPrivilege on the own process token; processId only names the target in the log.
+bool EnableDebugPrivilege(DWORD processId);

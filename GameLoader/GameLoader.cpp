@@ -9,6 +9,8 @@
 #include <shlwapi.h>
 #include <tinyxml.h>
 
+#include <cstdlib>
+#include <cstring>
 #include <cwchar>
 #include <iterator>
 
@@ -180,4 +182,135 @@ std::wstring GetGameInstallDir(const std::wstring& gameCode)
 std::wstring GetBagFileParam(const std::wstring& gameCode)
 {
     return ReadUninstallValue(gameCode, L"FileParam");
+}
+
+namespace {
+
+// The launch context text of a normal start ends with a line feed; the log keeps one line per call.
+std::wstring WithoutLineEnd(std::wstring text)
+{
+    while (!text.empty() && (text.back() == L'\n' || text.back() == L'\r')) text.pop_back();
+    return text;
+}
+
+// The start mode of a launch context: 1 asks for the game-exit notice. Throws for a root that is neither
+// an object nor null; false when the text is no game-exit form at all.
+bool ReadStartMode(const std::wstring& cmdJson, int& mode)
+{
+    const std::string text = WideToNarrow(cmdJson, CP_ACP);
+    Json::Reader reader;
+    Json::Value root;
+    if (reader.parse(text, root)) {
+        const Json::Value& type = root["type"];
+        mode = (!type.isNull() && type.isInt()) ? type.asInt() : 0;
+        return true;
+    }
+    VLOG(0, "IsGameExit", L"reader.parse:" + WithoutLineEnd(cmdJson) + L" false");
+    // What the argument splitter leaves of the parent's quoted JSON object.
+    if (text == "type:1" || text == "{type:1}") {
+        VLOG(0, "IsGameExit", L"get type:1");
+        mode = 1;
+        return true;
+    }
+    return false;
+}
+
+}  // namespace
+
+ParentNotice MakeParentNotice()
+{
+    ParentNotice notice;
+    std::memset(&notice, 0, sizeof notice);
+    notice.noticeHead = 1;
+    notice.noticeText[0] = L'1';
+    notice.noticeTail = 1;
+    return notice;
+}
+
+HWND WindowFromIdText(const std::wstring& idText)
+{
+    // Handles are 32-bit values on every Windows; widening sign-extends them as the system does.
+    return reinterpret_cast<HWND>(static_cast<INT_PTR>(::_wtoi(idText.c_str())));
+}
+
+void SendParentNotice(const std::wstring& idText)
+{
+    const HWND hParent = WindowFromIdText(idText);
+    ParentNotice notice = MakeParentNotice();
+    COPYDATASTRUCT data = {};
+    data.dwData = 1;
+    data.cbData = sizeof notice;
+    data.lpData = &notice;
+    // A parent that stops responding must not keep the launcher alive: after the bound the launcher goes
+    // on as if the notice had been taken, like it does for a lost one.
+    DWORD_PTR result = 0;
+    (void)::SendMessageTimeoutW(hParent, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&data), SMTO_ABORTIFHUNG,
+                                kParentNoticeTimeoutMs, &result);
+}
+
+bool IsGameExit(const std::wstring& cmdJson)
+{
+    VLOG(2, "IsGameExit", L"IsGameExit:" + WithoutLineEnd(cmdJson));
+    int mode = 0;
+    try {
+        if (!ReadStartMode(cmdJson, mode)) return false;
+    } catch (...) {
+        return false;  // a root that is an array, a number or a string has no members
+    }
+    if (mode != 1) return false;
+    VLOG(2, "IsGameExit", L"game exit notify:" + WithoutLineEnd(cmdJson));
+
+    const std::wstring path = GetSettingPath();
+    std::wstring loginSource;
+    if (!ReadLoginSource(path, loginSource) || loginSource.empty()) return true;
+    std::wstring windowId;
+    if (ReadWindowId(path, windowId)) {
+        VLOG(2, "IsGameExit", L"Orbit Center wnd get");
+        SendParentNotice(windowId);
+    } else {
+        VLOG(2, "IsGameExit", L"Orbit Center wnd not get");
+    }
+    return true;
+}
+
+bool GeneralProcessExist()
+{
+    for (const wchar_t* name : g_generalProcessNames) {
+        const DWORD processId = GetProcessIdByName(name);
+        if (processId != kNoProcessId) {
+            VLOG(0, "GeneralProcessExist", std::wstring(L"GeneralProcessExist,GetProcessIdByName ") + name +
+                                               L" idProcess:" + std::to_wstring(processId));
+            return true;
+        }
+    }
+    return false;
+}
+
+void KillGeneralProcess()
+{
+    for (const wchar_t* name : g_generalProcessNames) {
+        const DWORD processId = GetProcessIdByName(name);
+        if (processId == kNoProcessId || KillProcess(processId)) continue;
+        // taskkill ends every process of the name; it runs on its own, nobody waits for it.
+        const std::string command = "taskkill /f /im " + WideToNarrow(name, CP_ACP);
+        if (::WinExec(command.c_str(), SW_HIDE) <= 31) {
+            const DWORD error = ::GetLastError();
+            VLOG(0, "KillGeneralProcess",
+                 std::wstring(L"KillProcess ") + name + L" falsed code:" + std::to_wstring(error));
+        }
+    }
+}
+
+void CleanupGeneralProcess()
+{
+    constexpr int kMaxPasses = 30;
+    constexpr ULONGLONG kPassMs = 1000;
+    for (int pass = 1; pass <= kMaxPasses; ++pass) {
+        if (!GeneralProcessExist()) return;
+        KillGeneralProcess();
+        // A full second on the monotonic clock, even when Sleep wakes early.
+        const ULONGLONG deadline = ::GetTickCount64() + kPassMs;
+        for (ULONGLONG now = ::GetTickCount64(); now < deadline; now = ::GetTickCount64())
+            ::Sleep(static_cast<DWORD>(deadline - now));
+    }
 }

@@ -34,3 +34,32 @@ bool ReadLoginSource(const std::wstring& path, std::wstring& value);
 std::wstring GetGameInstallDir(const std::wstring& gameCode);
 // The install-time "FileParam" value, unchanged; empty when unknown.
 std::wstring GetBagFileParam(const std::wstring& gameCode);
+
+// The record the launcher sends the parent client's main window by WM_COPYDATA (dwData 1): when its main
+// window closes and when a game-exit start finds the parent. The content never varies.
+struct ParentNotice {
+    INT32 noticeHead;         // 1
+    wchar_t noticeText[260];  // "1", NUL-padded
+    INT32 noticeTail;         // 1
+};
+static_assert(sizeof(ParentNotice) == 528, "the parent client reads exactly 528 bytes");
+
+// How long the launcher waits for the parent client to take the notice before going on without it.
+inline constexpr UINT kParentNoticeTimeoutMs = 5000;
+
+ParentNotice MakeParentNotice();
+// A window handle passed as decimal text, read the way _wtoi reads it (text that is no number gives 0).
+HWND WindowFromIdText(const std::wstring& idText);
+// Sends the notice to the window named by idText; the outcome is deliberately not reported.
+void SendParentNotice(const std::wstring& idText);
+// True when this process was started only to tell the parent client that the game has exited; the
+// parent is then notified if the settings file names it.
+bool IsGameExit(const std::wstring& cmdJson);
+
+// Executable names of the game processes that the stale-game cleanup ends.
+inline constexpr const wchar_t* g_generalProcessNames[] = {L"vemra2.exe"};
+bool GeneralProcessExist();
+// Tries to end one process per watched name, falling back to taskkill.
+void KillGeneralProcess();
+// Kills the watched processes once a second until none is left, at most 30 passes. Runs on a worker thread.
+void CleanupGeneralProcess();

@@ -1,6 +1,7 @@
 // Process entry: log folder, one launcher per game, launch context, then the main window.
 #include "Common.h"
 #include "GameLoader.h"
+#include "LauncherMessages.h"
 #include "Logger.h"
 
 #include <objbase.h>
@@ -12,7 +13,6 @@ namespace {
 
 constexpr char kMainWindowTitle[] = "Vemrakai2";
 constexpr char kMutexName[] = "vemra2_main.exe";
-constexpr UINT WM_SHOW_MAIN_WND = WM_USER + 109;
 
 HINSTANCE g_hInstance = nullptr;
 
@@ -59,6 +59,9 @@ int WINAPI wWinMain(HINSTANCE hInstance, HINSTANCE, LPWSTR, int)
         VLOG(0, "wWinMain", L"ParseCmdParam false");
         return 0;
     }
+
+    // Started only to tell the parent client that the game has ended: no COM, no window.
+    if (IsGameExit(cmdJson)) return 0;
 
     if (FAILED(::CoInitialize(nullptr))) {
         VLOG(0, "wWinMain", L"CoInitialize false");

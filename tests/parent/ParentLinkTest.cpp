@@ -1,0 +1,320 @@
+// The launcher as the parent client sees it, driven through the parent-client simulator: game-exit starts,
+// the notice they send, and a parent that stops responding.
+#include "TestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace {
+
+// The notice as the parent client expects it: int32 1, "1" in 260 UTF-16 units, int32 1; as hex.
+std::string ExpectedNoticeHex()
+{
+    std::string bytes(528, '\0');
+    bytes[0] = 1;
+    bytes[4] = '1';
+    bytes[524] = 1;
+    static const char digits[] = "0123456789abcdef";
+    std::string hex;
+    for (unsigned char c : bytes) {
+        hex.push_back(digits[c >> 4]);
+        hex.push_back(digits[c & 15]);
+    }
+    return hex;
+}
+
+const std::string kNoticeRecord = "copydata to=main wparam=0 dwdata=1 cbdata=528 data=" + ExpectedNoticeHex();
+
+bool StartsWith(const std::string& text, const std::string& prefix)
+{
+    return text.rfind(prefix, 0) == 0;
+}
+
+std::vector<std::string> WithPrefix(const std::vector<std::string>& lines, const std::string& prefix)
+{
+    std::vector<std::string> out;
+    for (const auto& l : lines)
+        if (StartsWith(l, prefix)) out.push_back(l);
+    return out;
+}
+
+// One argument as CommandLineToArgvW splits it back: backslashes before a quote are doubled.
+std::wstring Quote(const std::wstring& arg)
+{
+    std::wstring out = L"\"";
+    size_t backslashes = 0;
+    for (wchar_t c : arg) {
+        if (c == L'"') out.append(backslashes + 1, L'\\');
+        backslashes = c == L'\\' ? backslashes + 1 : 0;
+        out.push_back(c);
+    }
+    out.append(backslashes, L'\\');
+    return out + L"\"";
+}
+
+std::string Narrow(const std::wstring& text)
+{
+    return std::string(text.begin(), text.end());  // the steps here are ASCII
+}
+
+// Launcher log lines written after construction.
+class LogTail {
+public:
+    LogTail() : m_offset(test::ReadFileBytes(test::TodaysLogPath()).size()) {}
+    std::vector<std::string> NewMessages() const
+    {
+        std::vector<std::string> out;
+        const std::string text = test::ReadFileBytes(test::TodaysLogPath());
+        for (const auto& line : test::SplitCrLf(text.substr(std::min(m_offset, text.size()))))
+            out.push_back(test::LogMessage(line));
+        return out;
+    }
+
+private:
+    size_t m_offset;
+};
+
+struct SimRun {
+    bool finished = false;
+    DWORD exitCode = 0;
+    std::vector<std::string> records;
+    std::vector<std::string> Received() const  // what the parent's windows got
+    {
+        std::vector<std::string> out;
+        for (const auto& r : records)
+            if (StartsWith(r, "copydata ") || StartsWith(r, "message ")) out.push_back(r);
+        return out;
+    }
+    std::string Exit() const  // the record of the last wait-exit step
+    {
+        const auto exits = WithPrefix(records, "exit ");
+        return exits.empty() ? std::string() : exits.back();
+    }
+};
+
+// The settings file belongs to the prefix; every test leaves it as it found it.
+class ParentLink : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        m_settingsPath = test::ParentFolder() + L"setting.xml";
+        m_hadSettings = test::FileExists(m_settingsPath);
+        if (m_hadSettings) m_savedSettings = test::ReadFileBytes(m_settingsPath);
+        m_dir = test::MakeTempDir(L"parentlink");
+    }
+    void TearDown() override
+    {
+        if (m_hadSettings) {
+            test::WriteFileBytes(m_settingsPath, m_savedSettings);
+        } else {
+            ::DeleteFileW(m_settingsPath.c_str());
+        }
+        test::RemoveTree(m_dir);
+    }
+
+    SimRun RunSim(const std::vector<std::wstring>& steps, const std::wstring& options = L"")
+    {
+        const std::wstring out = m_dir + L"records-" + std::to_wstring(++m_runs) + L".txt";
+        std::wstring args = Quote(L"--out=" + out);
+        if (!options.empty()) args += L" " + options;
+        for (const auto& s : steps) args += L" " + Quote(s);
+        const auto r = test::RunProcess(test::BinDir() + L"parent_sim.exe", args, 90000);
+        SimRun run;
+        run.finished = r.finished;
+        run.exitCode = r.exitCode;
+        std::string text = test::ReadFileBytes(out);
+        for (size_t pos = 0; pos < text.size();) {
+            const size_t end = text.find('\n', pos);
+            run.records.push_back(text.substr(pos, end == std::string::npos ? std::string::npos : end - pos));
+            pos = end == std::string::npos ? text.size() : end + 1;
+        }
+        return run;
+    }
+
+    // A game-exit start of any form after the settings file was written as given.
+    SimRun GameExit(const std::wstring& settings, const std::wstring& startStep = L"start-game-exit")
+    {
+        return RunSim({settings.empty() ? L"settings-delete" : L"settings " + settings, startStep, L"wait-exit 30000"});
+    }
+
+    std::wstring m_settingsPath;
+    bool m_hadSettings = false;
+    std::string m_savedSettings;
+    std::wstring m_dir;
+    int m_runs = 0;
+};
+
+const std::wstring kSavedParent =
+    L"<settings><ocwindowid>{main}</ocwindowid><loginsource>OC</loginsource></settings>";
+
+TEST_F(ParentLink, SimulatorStartsTheLauncherWithTheEightOptions)
+{
+    const SimRun run = RunSim({L"start token=abc typeMode=1 -ocext", L"wait-exit 30000"});
+    ASSERT_TRUE(run.finished);
+    EXPECT_EQ(run.exitCode, 0u);
+    ASSERT_FALSE(run.records.empty());
+    const std::string ready = run.records.front();
+    ASSERT_TRUE(StartsWith(ready, "ready main=")) << ready;
+    const std::string main = ready.substr(11, ready.find(' ', 11) - 11);
+    const std::string mgr = ready.substr(ready.find("mgr=") + 4);
+    const auto started = WithPrefix(run.records, "started pid=");
+    ASSERT_EQ(started.size(), 1u);
+    EXPECT_NE(started[0].find("vemra2_main.exe --winid=" + main +
+                              " --source=OC --tokenLogin=0 --token=abc --installed=1 --gameMgrId=" + mgr +
+                              " --typeMode=1"),
+              std::string::npos)
+        << started[0];
+    EXPECT_TRUE(StartsWith(run.Exit(), "exit code=0 ")) << run.Exit();
+    EXPECT_TRUE(run.Received().empty());
+    EXPECT_EQ(run.records.back(), "done");
+}
+
+TEST_F(ParentLink, GameExitFormsNotifyTheSavedParentWindowOnce)
+{
+    const struct {
+        const wchar_t* step;
+        const char* launchText;  // what the launcher logs after "IsGameExit:"
+    } cases[] = {
+        {L"start-game-exit", "{type:1}"},
+        {L"start-raw {type:1}", "{type:1}"},
+        {L"start-raw type:1", "type:1"},
+        {L"start-raw \"{\\\"type\\\":1}\"", "{\"type\":1}"},
+        {L"start-raw \"{\\\"type\\\":1.0}\"", "{\"type\":1.0}"},
+        {L"start-raw \"{\\\"type\\\":1, \\\"other\\\":[true]} // a comment\"", "{\"type\":1, \"other\":[true]} // a comment"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(Narrow(c.step));
+        LogTail tail;
+        const SimRun run = GameExit(kSavedParent, c.step);
+        ASSERT_TRUE(run.finished);
+        EXPECT_TRUE(StartsWith(run.Exit(), "exit code=0 ")) << run.Exit();
+        const auto received = run.Received();
+        ASSERT_EQ(received.size(), 1u);
+        EXPECT_EQ(received[0], kNoticeRecord);
+
+        const auto messages = tail.NewMessages();
+        ASSERT_FALSE(messages.empty());
+        EXPECT_EQ(WithPrefix(messages, "IsGameExit:"), std::vector<std::string>{std::string("IsGameExit:") + c.launchText});
+        EXPECT_EQ(WithPrefix(messages, "game exit notify:"),
+                  std::vector<std::string>{std::string("game exit notify:") + c.launchText});
+        EXPECT_EQ(messages.back(), "Orbit Center wnd get");
+    }
+}
+
+TEST_F(ParentLink, OtherSingleArgumentsAreNormalStarts)
+{
+    const struct {
+        const wchar_t* step;
+    } cases[] = {
+        {L"start-raw \"{\\\"type\\\":\\\"1\\\"}\""},  // a string holding 1
+        {L"start-raw \"{\\\"type\\\":true}\""},
+        {L"start-raw \"{\\\"type\\\":2}\""},
+        {L"start-raw \"{\\\"type\\\":1.5}\""},
+        {L"start-raw \"{\\\"type\\\":null}\""},
+        {L"start-raw [1]"},
+        {L"start-raw 1"},
+        {L"start-raw {type:2}"},
+        {L"start-raw TYPE:1"},
+        {L"start-raw \"{type:1} \""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(Narrow(c.step));
+        LogTail tail;
+        const SimRun run = GameExit(kSavedParent, c.step);
+        ASSERT_TRUE(run.finished);
+        EXPECT_TRUE(StartsWith(run.Exit(), "exit code=0 ")) << run.Exit();
+        EXPECT_TRUE(run.Received().empty());
+        const auto messages = tail.NewMessages();
+        EXPECT_EQ(WithPrefix(messages, "IsGameExit:").size(), 1u);
+        EXPECT_TRUE(WithPrefix(messages, "game exit notify:").empty());
+    }
+}
+
+TEST_F(ParentLink, SettingsDecideWhetherTheGameExitStartNotifies)
+{
+    const struct {
+        const char* name;
+        const wchar_t* settings;  // empty: no settings file
+        const char* lastLog;      // the last launcher log line
+    } cases[] = {
+        {"no settings file", L"", "game exit notify:{type:1}"},
+        {"window but no login source", L"<settings><ocwindowid>{main}</ocwindowid></settings>",
+         "game exit notify:{type:1}"},
+        {"empty login source",
+         L"<settings><ocwindowid>{main}</ocwindowid><loginsource></loginsource></settings>",
+         "game exit notify:{type:1}"},
+        {"login source but no window", L"<settings><loginsource>OC</loginsource></settings>",
+         "Orbit Center wnd not get"},
+        {"window element without text", L"<settings><ocwindowid/><loginsource>OC</loginsource></settings>",
+         "Orbit Center wnd get"},
+        {"garbage", L"\x01\x02<<<not xml at all &&& \xfffd", "game exit notify:{type:1}"},
+        {"root without elements", L"<settings/>", "game exit notify:{type:1}"},
+        {"another root name", L"<x><loginsource>web</loginsource><ocwindowid>{main}</ocwindowid></x>",
+         "Orbit Center wnd get"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        LogTail tail;
+        const SimRun run = GameExit(c.settings);
+        ASSERT_TRUE(run.finished);
+        EXPECT_TRUE(StartsWith(run.Exit(), "exit code=0 ")) << run.Exit();
+        const bool notifies = std::string(c.name) == "another root name";
+        EXPECT_EQ(run.Received().size(), notifies ? 1u : 0u);
+        const auto messages = tail.NewMessages();
+        ASSERT_FALSE(messages.empty());
+        EXPECT_EQ(messages.back(), c.lastLog);
+    }
+}
+
+TEST_F(ParentLink, WindowHandleTextsAreReadLikeWtoi)
+{
+    const struct {
+        const wchar_t* idText;
+        bool reaches;
+    } cases[] = {
+        {L"+{main}", true},
+        {L"{main}xyz", true},
+        {L"000{main}", true},
+        {L"-{main}", false},
+        {L"0x{main}", false},
+        {L"{main}00000000000000000000", false},  // far beyond 32 bits
+        {L"abc{main}", false},
+        {L"", false},
+        {L"0", false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(Narrow(c.idText));
+        const SimRun run = GameExit(L"<settings><ocwindowid>" + std::wstring(c.idText) +
+                                    L"</ocwindowid><loginsource>OC</loginsource></settings>");
+        ASSERT_TRUE(run.finished);
+        EXPECT_TRUE(StartsWith(run.Exit(), "exit code=0 ")) << run.Exit();
+        const auto received = run.Received();
+        if (c.reaches) {
+            ASSERT_EQ(received.size(), 1u);
+            EXPECT_EQ(received[0], kNoticeRecord);
+        } else {
+            EXPECT_TRUE(received.empty());
+        }
+    }
+}
+
+TEST_F(ParentLink, HungParentDelaysTheLauncherOnlyByTheBound)
+{
+    const DWORD kBoundMs = 5000;
+    LogTail tail;
+    const SimRun run = RunSim({L"settings " + kSavedParent, L"start-game-exit", L"wait-exit 60000"}, L"--hang=main");
+    ASSERT_TRUE(run.finished) << "the simulator itself did not end";
+    const std::string exitRecord = run.Exit();
+    ASSERT_TRUE(StartsWith(exitRecord, "exit code=0 ms=")) << exitRecord;
+    const unsigned long ms = std::stoul(exitRecord.substr(exitRecord.find("ms=") + 3));
+    // Start-up and shut-down of a Wine process come on top of the bound.
+    EXPECT_LT(ms, kBoundMs + 10000) << "the launcher waited for the hung parent";
+    const auto received = run.Received();
+    ASSERT_EQ(received.size(), 1u);
+    EXPECT_EQ(received[0], kNoticeRecord);
+    EXPECT_EQ(tail.NewMessages().back(), "Orbit Center wnd get");
+}
+
+}  // namespace

@@ -1,0 +1,410 @@
+// Parent-client simulator: plays the game-portal client that starts the launcher and talks to it with
+// window messages. See the README for the script and the record format.
+//
+//   parent_sim.exe [--launcher=PATH] [--out=FILE] [--hang=main|mgr|both] [STEP ...]
+//
+// Each STEP argument is one script line; without STEP arguments the script is read from standard input,
+// one step per line. Every record is one line "KIND key=value ...", written and flushed at once.
+#include "LauncherMessages.h"
+
+#include <windows.h>
+
+#include <shlobj.h>
+
+#include <atomic>
+#include <cstdio>
+#include <cwchar>
+#include <iostream>
+#include <map>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace {
+
+constexpr wchar_t kLauncherTitle[] = L"Vemrakai2";
+constexpr wchar_t kMainClass[] = L"VemraParentSimMain";
+constexpr wchar_t kManagerClass[] = L"VemraParentSimGameMgr";
+// The eight options in the order the parent client writes them.
+constexpr const wchar_t* kOptionNames[] = {L"winid",     L"source",    L"tokenLogin", L"token",
+                                           L"ocext",     L"installed", L"gameMgrId",  L"typeMode"};
+
+// ---- records ------------------------------------------------------------------------------------------
+
+CRITICAL_SECTION g_outLock;
+FILE* g_out = stdout;
+
+void Record(const std::string& line)
+{
+    ::EnterCriticalSection(&g_outLock);
+    std::fputs(line.c_str(), g_out);
+    std::fputs("\n", g_out);
+    std::fflush(g_out);
+    ::LeaveCriticalSection(&g_outLock);
+}
+
+std::string Narrow(const std::wstring& text)
+{
+    if (text.empty()) return {};
+    const int n = ::WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0,
+                                        nullptr, nullptr);
+    std::string out(static_cast<size_t>(n), '\0');
+    ::WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(), n, nullptr, nullptr);
+    return out;
+}
+
+std::wstring Wide(const std::string& text)
+{
+    if (text.empty()) return {};
+    const int n = ::MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
+    std::wstring out(static_cast<size_t>(n), L'\0');
+    ::MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(), n);
+    return out;
+}
+
+std::string Hex(const void* data, size_t size)
+{
+    static const char digits[] = "0123456789abcdef";
+    std::string out;
+    out.reserve(size * 2);
+    const auto* p = static_cast<const unsigned char*>(data);
+    for (size_t i = 0; i < size; ++i) {
+        out.push_back(digits[p[i] >> 4]);
+        out.push_back(digits[p[i] & 15]);
+    }
+    return out;
+}
+
+std::string HandleText(HWND h)
+{
+    return std::to_string(static_cast<long long>(reinterpret_cast<INT_PTR>(h)));
+}
+
+// ---- the parent's windows, on a thread of their own so that the script goes on while they hang --------
+
+HWND g_hMain = nullptr;
+HWND g_hManager = nullptr;
+std::atomic<bool> g_hangMain{false};
+std::atomic<bool> g_hangManager{false};
+HANDLE g_hNeverSet = nullptr;
+
+const char* WindowName(HWND hWnd)
+{
+    return hWnd == g_hMain ? "main" : hWnd == g_hManager ? "mgr" : "other";
+}
+
+LRESULT CALLBACK ParentWndProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (message == WM_COPYDATA) {
+        const auto* data = reinterpret_cast<const COPYDATASTRUCT*>(lParam);
+        std::string line = std::string("copydata to=") + WindowName(hWnd) + " wparam=" + std::to_string(wParam);
+        if (data) {
+            line += " dwdata=" + std::to_string(data->dwData) + " cbdata=" + std::to_string(data->cbData) +
+                    " data=" + (data->lpData ? Hex(data->lpData, data->cbData) : std::string());
+        }
+        Record(line);
+        const bool hang = hWnd == g_hMain ? g_hangMain.load() : g_hangManager.load();
+        // A parent that stopped responding: the handler never returns.
+        if (hang) ::WaitForSingleObject(g_hNeverSet, INFINITE);
+        return TRUE;
+    }
+    if (message == WM_GAME_START_FAILED || message == WM_LAUNCHER_STARTED) {
+        Record(std::string("message to=") + WindowName(hWnd) + " msg=" + std::to_string(message) +
+               " wparam=" + std::to_string(wParam) + " lparam=" + std::to_string(lParam));
+        return 0;
+    }
+    return ::DefWindowProcW(hWnd, message, wParam, lParam);
+}
+
+DWORD WINAPI WindowThread(LPVOID ready)
+{
+    const HINSTANCE hInstance = ::GetModuleHandleW(nullptr);
+    for (const wchar_t* name : {kMainClass, kManagerClass}) {
+        WNDCLASSW wc = {};
+        wc.lpfnWndProc = ParentWndProc;
+        wc.hInstance = hInstance;
+        wc.lpszClassName = name;
+        ::RegisterClassW(&wc);
+    }
+    g_hMain = ::CreateWindowExW(0, kMainClass, L"Orbit Center (simulated)", WS_OVERLAPPEDWINDOW, 0, 0, 200, 100,
+                                nullptr, nullptr, hInstance, nullptr);
+    g_hManager = ::CreateWindowExW(0, kManagerClass, L"Orbit Center game manager (simulated)", WS_OVERLAPPEDWINDOW,
+                                   0, 0, 200, 100, nullptr, nullptr, hInstance, nullptr);
+    ::SetEvent(static_cast<HANDLE>(ready));
+    MSG msg;
+    while (::GetMessageW(&msg, nullptr, 0, 0) > 0) {
+        ::TranslateMessage(&msg);
+        ::DispatchMessageW(&msg);
+    }
+    return 0;
+}
+
+// ---- the launcher process ------------------------------------------------------------------------------
+
+struct Launcher {
+    std::wstring path;
+    HANDLE hProcess = nullptr;
+    ULONGLONG startTick = 0;
+};
+
+std::wstring QuoteArg(const std::wstring& arg)
+{
+    if (!arg.empty() && arg.find_first_of(L" \t\"") == std::wstring::npos) return arg;
+    std::wstring out = L"\"";
+    size_t backslashes = 0;
+    for (wchar_t c : arg) {
+        if (c == L'\\') {
+            ++backslashes;
+        } else if (c == L'"') {
+            out.append(backslashes + 1, L'\\');  // the backslashes already written are doubled
+            backslashes = 0;
+        } else {
+            backslashes = 0;
+        }
+        out.push_back(c);
+    }
+    out.append(backslashes, L'\\');
+    out.push_back(L'"');
+    return out;
+}
+
+// {main} and {mgr} stand for the decimal handles of the two windows.
+std::wstring Substitute(std::wstring text)
+{
+    const std::pair<const wchar_t*, std::wstring> names[] = {{L"{main}", Wide(HandleText(g_hMain))},
+                                                             {L"{mgr}", Wide(HandleText(g_hManager))}};
+    for (const auto& [name, value] : names) {
+        for (size_t pos = text.find(name); pos != std::wstring::npos; pos = text.find(name, pos + value.size()))
+            text.replace(pos, wcslen(name), value);
+    }
+    return text;
+}
+
+void StartLauncher(Launcher& launcher, const std::wstring& arguments)
+{
+    if (launcher.hProcess) {
+        ::CloseHandle(launcher.hProcess);
+        launcher.hProcess = nullptr;
+    }
+    std::wstring cmd = QuoteArg(launcher.path);
+    if (!arguments.empty()) cmd += L" " + arguments;
+    STARTUPINFOW si = {};
+    si.cb = sizeof si;
+    PROCESS_INFORMATION pi = {};
+    launcher.startTick = ::GetTickCount64();
+    if (!::CreateProcessW(launcher.path.c_str(), cmd.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si,
+                          &pi)) {
+        Record("start-failed error=" + std::to_string(::GetLastError()));
+        return;
+    }
+    ::CloseHandle(pi.hThread);
+    launcher.hProcess = pi.hProcess;
+    Record("started pid=" + std::to_string(pi.dwProcessId) + " cmdline=" + Narrow(cmd));
+}
+
+// ---- the script ----------------------------------------------------------------------------------------
+
+std::vector<std::wstring> Words(const std::wstring& line)
+{
+    std::vector<std::wstring> words;
+    std::wistringstream in(line);
+    for (std::wstring w; in >> w;) words.push_back(w);
+    return words;
+}
+
+// The rest of the line after its first word.
+std::wstring Rest(const std::wstring& line)
+{
+    const size_t verbEnd = line.find_first_of(L" \t");
+    if (verbEnd == std::wstring::npos) return {};
+    const size_t start = line.find_first_not_of(L" \t", verbEnd);
+    return start == std::wstring::npos ? std::wstring() : line.substr(start);
+}
+
+DWORD Number(const std::vector<std::wstring>& words, size_t index, DWORD fallback)
+{
+    return index < words.size() ? static_cast<DWORD>(std::wcstoul(words[index].c_str(), nullptr, 0)) : fallback;
+}
+
+std::wstring SettingsPath()
+{
+    wchar_t path[MAX_PATH] = {};
+    ::SHGetSpecialFolderPathW(nullptr, path, CSIDL_LOCAL_APPDATA, FALSE);
+    const std::wstring folder = std::wstring(path) + L"\\Orbit_Center";
+    ::CreateDirectoryW(folder.c_str(), nullptr);
+    return folder + L"\\setting.xml";
+}
+
+void SetHang(const std::wstring& which)
+{
+    g_hangMain = which == L"main" || which == L"both";
+    g_hangManager = which == L"mgr" || which == L"both";
+}
+
+HWND WaitForLauncherWindow(DWORD timeoutMs)
+{
+    const ULONGLONG deadline = ::GetTickCount64() + timeoutMs;
+    for (;;) {
+        if (HWND h = ::FindWindowW(nullptr, kLauncherTitle)) return h;
+        if (::GetTickCount64() >= deadline) return nullptr;
+        ::Sleep(50);
+    }
+}
+
+// Runs one step; false for a step that is not understood.
+bool RunStep(Launcher& launcher, const std::wstring& line)
+{
+    const std::vector<std::wstring> words = Words(line);
+    if (words.empty() || words[0][0] == L'#') return true;
+    const std::wstring& verb = words[0];
+
+    if (verb == L"start") {
+        // The eight options; NAME=VALUE overrides a default, -NAME leaves the option out.
+        std::map<std::wstring, std::wstring> values = {
+            {L"winid", L"{main}"}, {L"source", L"OC"},    {L"tokenLogin", L"0"}, {L"token", L"simtoken"},
+            {L"ocext", L"simext"}, {L"installed", L"1"}, {L"gameMgrId", L"{mgr}"}, {L"typeMode", L"0"}};
+        for (size_t i = 1; i < words.size(); ++i) {
+            if (words[i][0] == L'-') {
+                values.erase(words[i].substr(1));
+                continue;
+            }
+            const size_t eq = words[i].find(L'=');
+            if (eq == std::wstring::npos) return false;
+            values[words[i].substr(0, eq)] = words[i].substr(eq + 1);
+        }
+        std::wstring arguments;
+        for (const wchar_t* name : kOptionNames) {
+            const auto it = values.find(name);
+            if (it == values.end()) continue;
+            if (!arguments.empty()) arguments += L' ';
+            arguments += QuoteArg(L"--" + it->first + L"=" + Substitute(it->second));
+        }
+        StartLauncher(launcher, arguments);
+    } else if (verb == L"start-game-exit") {
+        // The parent writes the JSON object {"type":1} in double quotes without escaping the inner ones, so
+        // the argument splitter hands the launcher {type:1}.
+        StartLauncher(launcher, L"\"{\"type\":1}\"");
+    } else if (verb == L"start-raw") {
+        StartLauncher(launcher, Substitute(Rest(line)));
+    } else if (verb == L"settings") {
+        const std::string bytes = Narrow(Substitute(Rest(line)));
+        HANDLE h = ::CreateFileW(SettingsPath().c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+        DWORD written = 0;
+        const bool ok = h != INVALID_HANDLE_VALUE &&
+                        ::WriteFile(h, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+        if (h != INVALID_HANDLE_VALUE) ::CloseHandle(h);
+        Record(std::string("settings written=") + (ok ? "1" : "0") + " bytes=" + std::to_string(bytes.size()));
+    } else if (verb == L"settings-delete") {
+        ::DeleteFileW(SettingsPath().c_str());
+        Record("settings deleted=1");
+    } else if (verb == L"hang") {
+        if (words.size() < 2) return false;
+        SetHang(words[1]);
+        Record("hang windows=" + Narrow(words[1]));
+    } else if (verb == L"wait") {
+        ::Sleep(Number(words, 1, 0));
+    } else if (verb == L"wait-window") {
+        const HWND h = WaitForLauncherWindow(Number(words, 1, 10000));
+        Record(h ? "window hwnd=" + HandleText(h) : std::string("window none"));
+    } else if (verb == L"post") {
+        // post MSG [WPARAM]: to the launcher's main window, found by its title as the real parent does.
+        if (words.size() < 2) return false;
+        const UINT message = Number(words, 1, 0);
+        const WPARAM wParam = Number(words, 2, 0);
+        const HWND h = ::FindWindowW(nullptr, kLauncherTitle);
+        if (h && ::PostMessageW(h, message, wParam, 0)) {
+            Record("posted msg=" + std::to_string(message) + " wparam=" + std::to_string(wParam) +
+                   " hwnd=" + HandleText(h));
+        } else {
+            Record("post-failed msg=" + std::to_string(message) + " wparam=" + std::to_string(wParam) +
+                   (h ? " error=" + std::to_string(::GetLastError()) : std::string(" error=no-window")));
+        }
+    } else if (verb == L"wait-exit") {
+        // wait-exit [MS]: a launcher still running after MS milliseconds is ended with exit code 259.
+        if (!launcher.hProcess) {
+            Record("exit none");
+            return true;
+        }
+        const DWORD r = ::WaitForSingleObject(launcher.hProcess, Number(words, 1, 30000));
+        const ULONGLONG ms = ::GetTickCount64() - launcher.startTick;
+        if (r == WAIT_OBJECT_0) {
+            DWORD code = 0;
+            ::GetExitCodeProcess(launcher.hProcess, &code);
+            Record("exit code=" + std::to_string(code) + " ms=" + std::to_string(ms));
+        } else {
+            ::TerminateProcess(launcher.hProcess, STILL_ACTIVE);
+            ::WaitForSingleObject(launcher.hProcess, 5000);
+            Record("exit timeout ms=" + std::to_string(ms));
+        }
+        ::CloseHandle(launcher.hProcess);
+        launcher.hProcess = nullptr;
+    } else {
+        return false;
+    }
+    return true;
+}
+
+std::wstring DefaultLauncherPath()
+{
+    wchar_t path[MAX_PATH] = {};
+    ::GetModuleFileNameW(nullptr, path, MAX_PATH);
+    std::wstring dir = path;
+    dir.resize(dir.rfind(L'\\') + 1);
+    return dir + L"vemra2_main.exe";
+}
+
+}  // namespace
+
+int wmain(int argc, wchar_t** argv)
+{
+    ::InitializeCriticalSection(&g_outLock);
+    Launcher launcher;
+    launcher.path = DefaultLauncherPath();
+    std::vector<std::wstring> steps;
+    for (int i = 1; i < argc; ++i) {
+        const std::wstring arg = argv[i];
+        if (arg.rfind(L"--launcher=", 0) == 0) {
+            launcher.path = arg.substr(11);
+        } else if (arg.rfind(L"--out=", 0) == 0) {
+            g_out = _wfopen(arg.substr(6).c_str(), L"wb");
+            if (!g_out) {
+                std::fwprintf(stderr, L"parent_sim: cannot write %ls\n", arg.c_str() + 6);
+                return 2;
+            }
+        } else if (arg.rfind(L"--hang=", 0) == 0) {
+            SetHang(arg.substr(7));
+        } else {
+            steps.push_back(arg);
+        }
+    }
+
+    g_hNeverSet = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    HANDLE hReady = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    HANDLE hThread = ::CreateThread(nullptr, 0, WindowThread, hReady, 0, nullptr);
+    if (!hThread || ::WaitForSingleObject(hReady, 10000) != WAIT_OBJECT_0 || !g_hMain || !g_hManager) {
+        std::fputs("parent_sim: cannot create the parent windows\n", stderr);
+        return 2;
+    }
+    Record("ready main=" + HandleText(g_hMain) + " mgr=" + HandleText(g_hManager));
+
+    int status = 0;
+    auto run = [&](const std::wstring& step) {
+        if (!RunStep(launcher, step)) {
+            Record("bad-step " + Narrow(step));
+            status = 2;
+        }
+    };
+    if (steps.empty()) {
+        std::string line;
+        while (std::getline(std::cin, line)) {
+            if (!line.empty() && line.back() == '\r') line.pop_back();
+            run(Wide(line));
+        }
+    } else {
+        for (const auto& step : steps) run(step);
+    }
+    Record("done");
+    // A hung window thread would never end on its own; the process ends it.
+    std::fflush(g_out);
+    ::ExitProcess(static_cast<UINT>(status));
+}
