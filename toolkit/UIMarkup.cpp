@@ -2,6 +2,7 @@
 
 #include "UIResources.h"
 
+#include <algorithm>
 #include <cwchar>
 #include <new>
 
@@ -233,7 +234,6 @@ bool CSkinMarkup::LoadFromFile(const wchar_t* fileName)
     Release();
     ClearErrors();
     std::vector<BYTE> bytes;
-    const bool zipped = !CSkinResources::GetArchiveName().empty();
     switch (CSkinResources::ReadSkinFile(fileName ? fileName : L"", bytes, kMaxFileBytes)) {
     case CSkinResources::Lookup::Ok:
         break;
@@ -244,7 +244,7 @@ bool CSkinMarkup::LoadFromFile(const wchar_t* fileName)
     case CSkinResources::Lookup::TooLarge:
         return Fail(L"File too large", nullptr);
     case CSkinResources::Lookup::ReadFailed:
-        return Fail(zipped ? L"Could not unzip file" : L"Could not read file", nullptr);
+        return Fail(L"Could not read file", nullptr);
     case CSkinResources::Lookup::OpenArchiveFailed:
         return Fail(L"Error opening zip file", nullptr);
     case CSkinResources::Lookup::MemberNotFound:

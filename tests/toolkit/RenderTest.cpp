@@ -115,6 +115,12 @@ TEST(RenderKit, DamagedImagesFailCleanly)
     }
     huge.insert(huge.end(), png.begin() + 33, png.end());
     EXPECT_FALSE(CRenderKit::DecodeImageBytes(huge.data(), huge.size(), 0));
+    // 8000 x 8000 is within the decoder's own limits but far above any skin image: refused before decoding.
+    for (int at : {16, 20}) {
+        huge[at + 2] = 0x1F;
+        huge[at + 3] = 0x40;
+    }
+    EXPECT_FALSE(CRenderKit::DecodeImageBytes(huge.data(), huge.size(), 0));
     EXPECT_FALSE(CRenderKit::DecodeImageBytes("not an image", 12, 0));
     EXPECT_FALSE(CRenderKit::DecodeImageBytes(nullptr, 0, 0));
 }
@@ -221,6 +227,11 @@ TEST_F(RenderTest, FadeBlendsAndAFadeOf256DrawsNothing)
     ASSERT_TRUE(CRenderKit::RenderImageSpec(canvas.dc(), &m_host, canvas.Rect(), canvas.Rect(),
                                             L"file='white.png' fade='256'"));
     EXPECT_EQ(100, canvas.Count(kBlack));
+    // A per-pixel transparent window always blends; an opaque image still arrives at full strength.
+    m_host.perPixel = true;
+    ASSERT_TRUE(CRenderKit::RenderImageSpec(canvas.dc(), &m_host, canvas.Rect(), RECT{0, 0, 5, 10},
+                                            L"file='white.png' dest='0,0,5,10'"));
+    EXPECT_EQ(50, canvas.Count(kWhite));
 }
 
 TEST_F(RenderTest, TwoFilesShareTheRunningState)
