@@ -182,7 +182,8 @@ TEST_F(ParentLink, GameExitFormsNotifyTheSavedParentWindowOnce)
         {L"start-raw type:1", "type:1"},
         {L"start-raw \"{\\\"type\\\":1}\"", "{\"type\":1}"},
         {L"start-raw \"{\\\"type\\\":1.0}\"", "{\"type\":1.0}"},
-        {L"start-raw \"{\\\"type\\\":1, \\\"other\\\":[true]} // a comment\"", "{\"type\":1, \"other\":[true]} // a comment"},
+        {L"start-raw \"{\\\"type\\\":1, \\\"other\\\":[true]} // a comment\"",
+         "{\"type\":1, \"other\":[true]} // a comment"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(Narrow(c.step));
@@ -196,7 +197,8 @@ TEST_F(ParentLink, GameExitFormsNotifyTheSavedParentWindowOnce)
 
         const auto messages = tail.NewMessages();
         ASSERT_FALSE(messages.empty());
-        EXPECT_EQ(WithPrefix(messages, "IsGameExit:"), std::vector<std::string>{std::string("IsGameExit:") + c.launchText});
+        EXPECT_EQ(WithPrefix(messages, "IsGameExit:"),
+                  std::vector<std::string>{std::string("IsGameExit:") + c.launchText});
         EXPECT_EQ(WithPrefix(messages, "game exit notify:"),
                   std::vector<std::string>{std::string("game exit notify:") + c.launchText});
         EXPECT_EQ(messages.back(), "Orbit Center wnd get");
