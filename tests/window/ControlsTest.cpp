@@ -1,0 +1,341 @@
+// Attributes, tab pages, buttons driven by mouse messages, painted states of buttons and progress bars.
+#include "UILabel.h"
+#include "WindowHarness.h"
+
+#include <gtest/gtest.h>
+
+using namespace SkinUI;
+using namespace wintest;
+
+TEST(Attributes, QuirksAndBadValues)
+{
+    struct Case {
+        const char* what;
+        std::vector<std::pair<const wchar_t*, const wchar_t*>> attrs;
+        std::function<void(CControlUI&)> check;
+    };
+    const Case cases[] = {
+        {"pos gives offset and size", {{L"pos", L"902,6,926,30"}},
+         [](CControlUI& c) {
+             EXPECT_EQ(c.GetFloatOffset().cx, 902);
+             EXPECT_EQ(c.GetFloatOffset().cy, 6);
+             EXPECT_EQ(c.GetFixedWidth(), 24);
+             EXPECT_EQ(c.GetFixedHeight(), 24);
+         }},
+        {"negative pos anchors right", {{L"pos", L"-40,10,-10,30"}},
+         [](CControlUI& c) {
+             EXPECT_EQ(c.GetFloatOffset().cx, -10);
+             EXPECT_EQ(c.GetFloatOffset().cy, 10);
+             EXPECT_EQ(c.GetFixedWidth(), 30);
+         }},
+        {"negative differences leave the size; later width wins",
+         {{L"width", L"7"}, {L"pos", L"320,320,0,0"}, {L"height", L"13"}},
+         [](CControlUI& c) {
+             EXPECT_EQ(c.GetFixedWidth(), 7);
+             EXPECT_EQ(c.GetFixedHeight(), 13);
+         }},
+        {"True is not true", {{L"visible", L"True"}}, [](CControlUI& c) { EXPECT_FALSE(c.IsVisible()); }},
+        {"bkcolor skips blanks, bordercolor does not", {{L"bkcolor", L" #FFFFFFFF"}, {L"bordercolor", L" #FFFF0000"}},
+         [](CControlUI& c) {
+             EXPECT_EQ(c.GetBkColor(), 0xFFFFFFFFu);
+             EXPECT_EQ(c.GetBorderColor(), 0u);
+         }},
+        {"six digits give alpha 0", {{L"bkcolor", L"#444444"}}, [](CControlUI& c) { EXPECT_EQ(c.GetBkColor(), 0x444444u); }},
+        {"colour saturates", {{L"bkcolor", L"#FFFFFFFFFF"}}, [](CControlUI& c) { EXPECT_EQ(c.GetBkColor(), 0xFFFFFFFFu); }},
+        {"tooltip line breaks", {{L"tooltip", L"a<n>b<n>"}},
+         [](CControlUI& c) { EXPECT_EQ(c.GetToolTip(), L"a\r\nb\r\n"); }},
+        {"bordersize four sides", {{L"bordersize", L"0,0,0,1"}},
+         [](CControlUI& c) {
+             EXPECT_EQ(c.GetBorderSizes().bottom, 1);
+             EXPECT_EQ(c.GetBorderSize(), 0);
+         }},
+        {"bordersize one clears sides", {{L"bordersize", L"1,2,3,4"}, {L"bordersize", L"2"}},
+         [](CControlUI& c) {
+             EXPECT_EQ(c.GetBorderSize(), 2);
+             EXPECT_EQ(c.GetBorderSizes().right, 0);
+         }},
+        {"garbage numbers read as far as they go",
+         {{L"width", L"12px"}, {L"height", L"abc"}, {L"minwidth", L"-1"}, {L"maxheight", L"99999999999"}},
+         [](CControlUI& c) {
+             EXPECT_EQ(c.GetFixedWidth(), 12);
+             EXPECT_EQ(c.GetFixedHeight(), 0);
+             EXPECT_EQ(c.GetMinWidth(), 0);
+             EXPECT_EQ(c.GetMaxHeight(), 2147483647);
+         }},
+        {"short quadruples stop at the end", {{L"pos", L"5"}, {L"padding", L"1,2"}, {L"borderround", L""}},
+         [](CControlUI& c) {
+             EXPECT_EQ(c.GetFloatOffset().cx, 5);
+             EXPECT_EQ(c.GetPadding().top, 2);
+             EXPECT_EQ(c.GetPadding().right, 0);
+             EXPECT_EQ(c.GetBorderRound().cx, 0);
+         }},
+        {"unknown names and case are ignored", {{L"Width", L"5"}, {L"nosuch", L"1"}},
+         [](CControlUI& c) { EXPECT_EQ(c.GetFixedWidth(), 0); }},
+        {"shortcut takes the first character", {{L"shortcut", L"xyz"}},
+         [](CControlUI& c) { EXPECT_EQ(c.GetShortcut(), L'x'); }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        CControlUI control;
+        for (const auto& a : c.attrs) control.ApplyAttribute(a.first, a.second);
+        c.check(control);
+    }
+}
+
+TEST(Attributes, AttributeStringStopsAtMalformedText)
+{
+    struct Case {
+        const wchar_t* text;
+        const wchar_t* name;
+        const wchar_t* userData;
+    };
+    const Case cases[] = {
+        {L"name=\"a\" userdata=\"b\"", L"a", L"b"},
+        {L"name=\"a\"  userdata=\"b\"", L"a", L""},  // two spaces end the list
+        {L"name=a userdata=\"b\"", L"", L""},         // no quote after "="
+        {L"name=\"a", L"", L""},                      // no closing quote
+        {L"name=\"a\" ", L"a", L""},
+        {L"", L"", L""},
+    };
+    for (const Case& c : cases) {
+        CControlUI control;
+        control.ApplyAttributeString(c.text);
+        EXPECT_EQ(control.GetName(), c.name);
+        EXPECT_EQ(control.GetUserData(), c.userData);
+    }
+}
+
+TEST(Attributes, LabelAlignmentAndProgressRange)
+{
+    CLabelUI label;
+    label.ApplyAttribute(L"valign", L"top");
+    EXPECT_EQ(label.GetTextStyle(), static_cast<UINT>(DT_TOP | DT_SINGLELINE));
+    label.ApplyAttribute(L"align", L"vcenter");  // a substring search: counts as "center"
+    EXPECT_NE(label.GetTextStyle() & DT_CENTER, 0u);
+    label.ApplyAttribute(L"endellipsis", L"true");
+    EXPECT_NE(label.GetTextStyle() & DT_END_ELLIPSIS, 0u);
+
+    CButtonUI button;
+    button.ApplyAttribute(L"multiline", L"true");
+    EXPECT_EQ(button.GetTextStyle() & (DT_SINGLELINE | DT_WORDBREAK), static_cast<UINT>(DT_WORDBREAK));
+
+    CProgressUI bar;
+    bar.ApplyAttribute(L"value", L"150");
+    bar.ApplyAttribute(L"max", L"200");
+    EXPECT_EQ(bar.GetValue(), 0);
+    bar.ApplyAttribute(L"value", L"150");
+    EXPECT_EQ(bar.GetValue(), 150);
+    bar.SetValue(201);
+    bar.SetValue(-1);
+    EXPECT_EQ(bar.GetValue(), 150);
+}
+
+TEST(TabLayout, SelectionHidesPagesAndNotifies)
+{
+    TestWindow w(200, 100);
+    auto* root = Make<CVerticalLayoutUI>();
+    auto* tab = AddTo<CTabLayoutUI>(root, {{L"name", L"tabs"}});
+    CControlUI* pages[3];
+    const wchar_t* names[3] = {L"p0", L"p1", L"p2"};
+    for (int i = 0; i < 3; ++i) pages[i] = AddTo<CVerticalLayoutUI>(tab, {{L"name", names[i]}});
+    auto* binder = AddTo<CButtonUI>(root, {{L"name", L"binder"}, {L"height", L"20"}, {L"bindtablayoutname", L"tabs"},
+                                          {L"bindtabindex", L"2"}});
+    w.Show(root);
+
+    EXPECT_EQ(tab->GetSelectedIndex(), 0);
+    EXPECT_TRUE(pages[0]->IsVisible());
+    EXPECT_FALSE(pages[1]->IsVisible());
+    EXPECT_FALSE(pages[2]->IsVisible());
+    EXPECT_EQ(pages[0]->GetHeight(), 80);
+
+    w.seen.clear();
+    ASSERT_TRUE(tab->SelectPage(1));
+    EXPECT_FALSE(pages[0]->IsVisible());
+    EXPECT_TRUE(pages[1]->IsVisible());
+    ASSERT_EQ(w.Count(L"tabselect"), 1);
+    for (const auto& s : w.seen)
+        if (s.type == L"tabselect") {
+            EXPECT_EQ(s.wParam, 1u);
+            EXPECT_EQ(s.lParam, 0);
+        }
+    EXPECT_TRUE(tab->SelectPage(1));
+    EXPECT_EQ(w.Count(L"tabselect"), 1);
+    EXPECT_FALSE(tab->SelectPage(5));
+    tab->ApplyAttribute(L"selectedid", L"5");
+    EXPECT_EQ(tab->GetSelectedIndex(), 1);
+
+    // A bound button raises "click" first, then switches the page.
+    w.seen.clear();
+    EXPECT_TRUE(binder->Activate());
+    ASSERT_EQ(w.seen.size() >= 2, true);
+    EXPECT_EQ(w.seen.front().type, L"click");
+    EXPECT_EQ(tab->GetSelectedIndex(), 2);
+
+    // Removing the selected page selects the first remaining one.
+    EXPECT_TRUE(tab->RemoveItem(pages[2]));
+    EXPECT_EQ(tab->GetSelectedIndex(), 0);
+    EXPECT_TRUE(pages[0]->IsVisible());
+    w.Pump();  // the removed page is deleted by the deferred-deletion message
+    EXPECT_EQ(w.manager.FindControlByName(L"p2"), nullptr);
+    EXPECT_TRUE(tab->RemoveItem(pages[0]));
+    EXPECT_EQ(tab->GetSelectedIndex(), 0);
+    EXPECT_TRUE(pages[1]->IsVisible());
+    tab->RemoveAllItems();
+    EXPECT_EQ(tab->GetSelectedIndex(), -1);
+    w.Pump();
+}
+
+TEST(TabLayout, InsertKeepsOnePageVisible)
+{
+    CTabLayoutUI tab;
+    auto* a = Make<CControlUI>();
+    auto* b = Make<CControlUI>();
+    auto* c = Make<CControlUI>();
+    tab.AddItem(a);
+    tab.AddItem(b);
+    tab.InsertItem(c, 0);
+    EXPECT_EQ(tab.GetSelectedIndex(), 1);
+    EXPECT_TRUE(a->IsVisible());
+    EXPECT_FALSE(b->IsVisible());
+    EXPECT_FALSE(c->IsVisible());
+}
+
+TEST(Button, PressDragOutAndBackThroughMouseMessages)
+{
+    TestWindow w(200, 100);
+    auto* root = Make<CVerticalLayoutUI>();
+    auto* button = AddTo<CButtonUI>(root, {{L"name", L"b"}, {L"float", L"true"}, {L"pos", L"10,10,60,40"}});
+    w.Show(root);
+
+    w.MouseMove(20, 20);
+    EXPECT_NE(button->GetButtonState() & CButtonUI::STATE_HOT, 0u);
+    w.MouseDown(20, 20);
+    EXPECT_NE(button->GetButtonState() & CButtonUI::STATE_PUSHED, 0u);
+    w.MouseMove(150, 80);  // the pressed button follows the mouse outside its rectangle
+    EXPECT_EQ(button->GetButtonState() & CButtonUI::STATE_PUSHED, 0u);
+    w.MouseUp(150, 80);
+    EXPECT_EQ(w.Count(L"click"), 0);
+    EXPECT_EQ(button->GetButtonState() & CButtonUI::STATE_CAPTURED, 0u);
+
+    w.MouseMove(20, 20);
+    w.MouseDown(20, 20);
+    w.MouseMove(150, 80);
+    w.MouseMove(30, 30);
+    EXPECT_NE(button->GetButtonState() & CButtonUI::STATE_PUSHED, 0u);
+    w.MouseUp(30, 30);
+    EXPECT_EQ(w.Count(L"click"), 1);
+
+    // A release without a press clicks nothing.
+    w.MouseUp(30, 30);
+    EXPECT_EQ(w.Count(L"click"), 1);
+}
+
+TEST(Button, RemovedByItsOwnClickHandler)
+{
+    TestWindow w(200, 100);
+    auto* root = Make<CVerticalLayoutUI>();
+    auto* button = AddTo<CButtonUI>(root, {{L"name", L"self"}, {L"float", L"true"}, {L"pos", L"10,10,60,40"}});
+    bool destroyed = false;
+    button->OnDestroy.Add([&destroyed](CControlUI*) {
+        destroyed = true;
+        return true;
+    });
+    w.onNotify = [&](const UINotification& n) {
+        if (n.type == L"click") root->RemoveItem(n.sender);
+    };
+    w.Show(root);
+    w.MouseMove(20, 20);
+    w.MouseDown(20, 20);
+    w.MouseUp(20, 20);
+    EXPECT_EQ(w.Count(L"click"), 1);
+    EXPECT_FALSE(destroyed);  // still alive while its own handler runs
+    EXPECT_EQ(root->ItemCount(), 0);
+    w.Pump();
+    EXPECT_TRUE(destroyed);
+    EXPECT_EQ(w.manager.FindControlByName(L"self"), nullptr);
+    EXPECT_NE(w.manager.GetHoverControl(), static_cast<CControlUI*>(button));
+    w.MouseMove(25, 25);
+    w.Paint();
+}
+
+TEST(Painting, ButtonStatesAndDisabledText)
+{
+    std::wstring red = WriteBmp(L"red.bmp", 8, 8, [](int, int) { return 0xFF0000u; });
+    std::wstring green = WriteBmp(L"green.bmp", 8, 8, [](int, int) { return 0x00FF00u; });
+    std::wstring blue = WriteBmp(L"blue.bmp", 8, 8, [](int, int) { return 0x0000FFu; });
+    TestWindow w(200, 100);
+    w.manager.RegisterFont(L"Arial", 40, true, false, false);
+    auto* root = Make<CVerticalLayoutUI>();
+    auto* button = AddTo<CButtonUI>(root, {{L"float", L"true"}, {L"pos", L"0,0,200,100"}, {L"normalimage", red.c_str()},
+                                           {L"hotimage", blue.c_str()}, {L"disabledimage", green.c_str()},
+                                           {L"font", L"0"}, {L"text", L"WWW"}, {L"textcolor", L"#FF000000"},
+                                           {L"disabledtextcolor", L"#FFFFFF00"}});
+    w.Show(root);
+    EXPECT_EQ(Rgb(w.Capture()[2 * 200 + 2]), 0xFF0000u);
+    w.MouseMove(3, 3);
+    EXPECT_EQ(Rgb(w.Capture()[2 * 200 + 2]), 0x0000FFu);
+
+    button->SetEnabled(false);
+    EXPECT_EQ(button->GetButtonState(), 0u);
+    w.MouseMove(4, 4);
+    w.MouseDown(4, 4);
+    EXPECT_EQ(button->GetButtonState() & (CButtonUI::STATE_HOT | CButtonUI::STATE_PUSHED), 0u);
+    w.MouseUp(4, 4);
+    std::vector<DWORD> px = w.Capture();
+    EXPECT_EQ(Rgb(px[2 * 200 + 2]), 0x00FF00u);
+    int yellow = 0, black = 0;
+    for (DWORD p : px) {
+        if (Rgb(p) == 0xFFFF00u) ++yellow;
+        if (Rgb(p) == 0x000000u) ++black;
+    }
+    EXPECT_GT(yellow, 20);
+    EXPECT_EQ(black, 0);
+    EXPECT_EQ(w.Count(L"click"), 0);
+}
+
+TEST(Painting, ProgressBarFillsItsShare)
+{
+    // Fore image: 3-pixel red frame around blue; background grey.
+    std::wstring fore = WriteBmp(L"fore.bmp", 530, 13, [](int x, int y) {
+        return (x < 3 || y < 3 || x >= 527 || y >= 10) ? 0xFF0000u : 0x0000FFu;
+    });
+    std::wstring back = WriteBmp(L"back.bmp", 530, 13, [](int, int) { return 0x808080u; });
+    TestWindow w(600, 40);
+    auto* root = Make<CVerticalLayoutUI>();
+    std::wstring foreSpec = L"file='" + fore + L"' corner='3,3,3,3'";
+    auto* bar = AddTo<CProgressUI>(root, {{L"float", L"true"}, {L"pos", L"10,10,0,0"}, {L"height", L"13"},
+                                          {L"width", L"530"}, {L"bkimage", back.c_str()},
+                                          {L"foreimage", foreSpec.c_str()}, {L"min", L"0"}, {L"max", L"100"}});
+    w.Show(root);
+
+    struct Case {
+        int value;
+        const wchar_t* modifier;
+        int filled;  // width of the filled part
+    };
+    const Case cases[] = {{0, L"dest='0,0,0,13'", 0}, {50, L"dest='0,0,265,13'", 265}, {100, L"dest='0,0,530,13'", 530}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.value);
+        bar->SetValue(c.value);
+        std::vector<DWORD> px = w.Capture();
+        EXPECT_EQ(bar->LastModifier(), c.modifier);
+        auto at = [&](int x, int y) { return Rgb(px[(10 + y) * 600 + 10 + x]); };
+        if (c.filled == 0) {
+            EXPECT_EQ(at(1, 6), 0x808080u);
+            continue;
+        }
+        EXPECT_EQ(at(c.filled / 2, 6), 0x0000FFu);       // stretched middle
+        EXPECT_EQ(at(c.filled - 2, 6), 0xFF0000u);       // right edge keeps its 3 pixels
+        EXPECT_EQ(at(c.filled - 4, 6), 0x0000FFu);
+        EXPECT_EQ(at(1, 6), 0xFF0000u);
+        if (c.filled < 530) {
+            EXPECT_EQ(at(c.filled + 1, 6), 0x808080u);
+        }
+    }
+    // A range of 10..10 paints as 10..11, and the value is pulled into it.
+    bar->ApplyAttribute(L"min", L"10");
+    bar->ApplyAttribute(L"max", L"10");
+    w.Capture();
+    EXPECT_EQ(bar->GetMaxValue(), 11);
+    EXPECT_EQ(bar->GetValue(), 11);
+}
