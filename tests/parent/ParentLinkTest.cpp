@@ -76,6 +76,19 @@ private:
     size_t m_offset;
 };
 
+// The simulator's records: one per line, lines ending with a line feed.
+std::vector<std::string> ReadRecords(const std::wstring& path)
+{
+    std::vector<std::string> records;
+    const std::string text = test::ReadFileBytes(path);
+    for (size_t pos = 0; pos < text.size();) {
+        const size_t end = text.find('\n', pos);
+        records.push_back(text.substr(pos, end == std::string::npos ? std::string::npos : end - pos));
+        pos = end == std::string::npos ? text.size() : end + 1;
+    }
+    return records;
+}
+
 struct SimRun {
     bool finished = false;
     DWORD exitCode = 0;
@@ -124,12 +137,7 @@ protected:
         SimRun run;
         run.finished = r.finished;
         run.exitCode = r.exitCode;
-        std::string text = test::ReadFileBytes(out);
-        for (size_t pos = 0; pos < text.size();) {
-            const size_t end = text.find('\n', pos);
-            run.records.push_back(text.substr(pos, end == std::string::npos ? std::string::npos : end - pos));
-            pos = end == std::string::npos ? text.size() : end + 1;
-        }
+        run.records = ReadRecords(out);
         return run;
     }
 
@@ -169,6 +177,61 @@ TEST_F(ParentLink, SimulatorStartsTheLauncherWithTheEightOptions)
     EXPECT_TRUE(StartsWith(run.Exit(), "exit code=0 ")) << run.Exit();
     EXPECT_TRUE(run.Received().empty());
     EXPECT_EQ(run.records.back(), "done");
+}
+
+std::vector<MSG> g_posted;
+
+LRESULT CALLBACK RecordingProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (message >= WM_USER) g_posted.push_back({hWnd, message, wParam, lParam, 0, {}});
+    return ::DefWindowProcW(hWnd, message, wParam, lParam);
+}
+
+// The simulator itself, before later tests rely on it: what it posts and what it records.
+TEST_F(ParentLink, SimulatorPostsToTheLauncherTitleAndRecordsManagerMessages)
+{
+    WNDCLASSW wc = {};
+    wc.lpfnWndProc = RecordingProc;
+    wc.hInstance = ::GetModuleHandleW(nullptr);
+    wc.lpszClassName = L"VemraParentLinkTestWindow";
+    ::RegisterClassW(&wc);
+    HWND hLauncher = ::CreateWindowExW(0, wc.lpszClassName, L"Vemrakai2", WS_OVERLAPPEDWINDOW, 0, 0, 100, 100,
+                                       nullptr, nullptr, wc.hInstance, nullptr);
+    ASSERT_TRUE(hLauncher);
+    g_posted.clear();
+
+    const std::wstring out = m_dir + L"records.txt";
+    HANDLE hSim = test::StartProcess(test::BinDir() + L"parent_sim.exe",
+                                     Quote(L"--out=" + out) + L" \"post 1134 0\" \"post 1136 57\" \"wait 3000\"");
+    ASSERT_TRUE(hSim);
+    // Plays the launcher: 1348 and 1347 to the game-manager window while the simulator waits.
+    HWND hManager = nullptr;
+    for (int i = 0; i < 100 && !hManager; ++i) {
+        test::PumpFor(20);
+        hManager = ::FindWindowW(L"VemraParentSimGameMgr", nullptr);
+    }
+    ASSERT_TRUE(hManager);
+    ::PostMessageW(hManager, WM_USER + 324, 0, 0);
+    ::PostMessageW(hManager, WM_USER + 323, 0, 0);
+    ASSERT_TRUE(test::WaitPumping(hSim, 30000));
+    ::CloseHandle(hSim);
+    test::PumpFor(100);
+    ::DestroyWindow(hLauncher);
+
+    ASSERT_EQ(g_posted.size(), 2u);
+    EXPECT_EQ(g_posted[0].message, WM_USER + 110u);
+    EXPECT_EQ(g_posted[0].wParam, 0u);
+    EXPECT_EQ(g_posted[1].message, WM_USER + 112u);
+    EXPECT_EQ(g_posted[1].wParam, 57u);
+
+    const std::vector<std::string> records = ReadRecords(out);
+    const std::string hwnd = std::to_string(reinterpret_cast<INT_PTR>(hLauncher));
+    EXPECT_EQ(WithPrefix(records, "posted "),
+              (std::vector<std::string>{"posted msg=1134 wparam=0 hwnd=" + hwnd,
+                                        "posted msg=1136 wparam=57 hwnd=" + hwnd}));
+    EXPECT_EQ(WithPrefix(records, "message "),
+              (std::vector<std::string>{"message to=mgr msg=1348 wparam=0 lparam=0",
+                                        "message to=mgr msg=1347 wparam=0 lparam=0"}));
 }
 
 TEST_F(ParentLink, GameExitFormsNotifyTheSavedParentWindowOnce)
