@@ -83,7 +83,7 @@ std::wstring QuoteArg(const std::wstring& arg)
         if (c == L'\\') {
             ++backslashes;
         } else if (c == L'"') {
-            out.append(backslashes * 2 + 1, L'\\');
+            out.append(backslashes + 1, L'\\');  // the run so far is doubled, and the quote escaped
             backslashes = 0;
         } else {
             backslashes = 0;

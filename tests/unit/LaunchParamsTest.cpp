@@ -1,7 +1,9 @@
 #include "Common.h"
 #include "GameLoader.h"
+#include "TestSupport.h"
 
 #include <gtest/gtest.h>
+#include <shellapi.h>
 
 #include <string>
 
@@ -104,6 +106,26 @@ TEST(StringHelpers, ConversionsStopAtTheFirstNul)
     EXPECT_EQ(AnsiToWide(""), L"");
     EXPECT_EQ(WideToNarrow(L"", CP_UTF8), "");
     EXPECT_EQ(WideToNarrow(L"\u4e2d", CP_UTF8), "\xe4\xb8\xad");
+}
+
+}  // namespace
+
+namespace {
+
+// The tests' own argument quoting must survive the platform's splitter, or command-line tests lie.
+TEST(TestSupport, QuotedArgumentsSplitBackUnchanged)
+{
+    const std::wstring args[] = {L"plain", L"with space", L"", L"a\"b", L"a\\\"b", L"tail\\", L"tail\\\\ x",
+                                 L"\\\\server\\share\\", L"{\"type\":1}", L"x\\\\\"y"};
+    for (const auto& arg : args) {
+        const std::wstring cmd = L"prog.exe " + test::QuoteArg(arg);
+        int argc = 0;
+        wchar_t** argv = ::CommandLineToArgvW(cmd.c_str(), &argc);
+        ASSERT_TRUE(argv);
+        ASSERT_EQ(argc, 2) << WideToNarrow(cmd, CP_UTF8);
+        EXPECT_EQ(std::wstring(argv[1]), arg) << WideToNarrow(cmd, CP_UTF8);
+        ::LocalFree(argv);
+    }
 }
 
 }  // namespace
