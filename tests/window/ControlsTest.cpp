@@ -339,3 +339,136 @@ TEST(Painting, ProgressBarFillsItsShare)
     EXPECT_EQ(bar->GetMaxValue(), 11);
     EXPECT_EQ(bar->GetValue(), 11);
 }
+
+TEST(Containers, SeparatorDragResizes)
+{
+    struct Case {
+        const char* what;
+        const wchar_t* sep;
+        const wchar_t* imm;
+        int downY;
+        int moveY;
+        int wantHeight;
+    };
+    const Case cases[] = {
+        {"bottom strip grows", L"5", L"false", 97, 117, 120},
+        {"bottom strip live", L"5", L"true", 97, 87, 90},
+        {"limited by the minimum", L"5", L"false", 97, 20, 40},
+        {"press outside the strip does nothing", L"5", L"false", 50, 90, 100},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        TestWindow w(100, 300);
+        auto* root = Make<CVerticalLayoutUI>();
+        auto* pane = AddTo<CVerticalLayoutUI>(root, {{L"height", L"100"}, {L"minheight", L"40"},
+                                                     {L"sepheight", c.sep}, {L"sepimm", c.imm}});
+        auto* rest = AddTo<CControlUI>(root);
+        w.Show(root);
+        EXPECT_EQ(pane->GetInputFlags() & UIFLAG_SETCURSOR, static_cast<UINT>(UIFLAG_SETCURSOR));
+        w.MouseMove(50, c.downY);
+        w.MouseDown(50, c.downY);
+        w.MouseMove(50, c.moveY);
+        w.Capture();  // paints the overlay of a drag in progress
+        w.MouseUp(50, c.moveY);
+        w.Paint();
+        EXPECT_EQ(pane->GetHeight(), c.wantHeight);
+        EXPECT_EQ(rest->GetPos().top, c.wantHeight);
+    }
+}
+
+TEST(Containers, VisibilityAndEnablingPropagate)
+{
+    TestWindow w(100, 100);
+    auto* root = Make<CVerticalLayoutUI>();
+    auto* box = AddTo<CVerticalLayoutUI>(root);
+    auto* inner = AddTo<CHorizontalLayoutUI>(box);
+    auto* leaf = AddTo<CButtonUI>(inner, {{L"name", L"leaf"}});
+    w.Show(root);
+    w.manager.SetFocusedControl(leaf);
+    EXPECT_EQ(w.manager.GetFocusedControl(), leaf);
+    box->SetVisible(false);
+    EXPECT_FALSE(leaf->IsVisible());
+    EXPECT_EQ(w.manager.GetFocusedControl(), nullptr);  // hiding an ancestor drops the focus
+    box->SetVisible(true);
+    EXPECT_TRUE(leaf->IsVisible());
+    box->SetEnabled(false);
+    EXPECT_FALSE(leaf->IsEnabled());
+    EXPECT_EQ(leaf->GetInputFlags(), 0u);
+    // A child added to a hidden container starts hidden.
+    box->SetVisible(false);
+    auto* late = AddTo<CControlUI>(inner);
+    EXPECT_FALSE(late->IsVisible());
+}
+
+TEST(Containers, VerticalScrollBarAppearsWhenContentOverflows)
+{
+    TestWindow w(100, 100);
+    auto* root = Make<CVerticalLayoutUI>({{L"vscrollbar", L"true"}});
+    for (int i = 0; i < 4; ++i) AddTo<CControlUI>(root, {{L"height", L"40"}});
+    w.Show(root);
+    CScrollBarUI* bar = root->VerticalScrollBar();
+    ASSERT_NE(bar, nullptr);
+    EXPECT_TRUE(bar->IsVisible());
+    EXPECT_EQ(bar->GetScrollRange(), 60);
+    EXPECT_EQ(root->ItemAt(0)->GetWidth(), 100 - bar->GetFixedWidth());
+    root->SetScrollOffset(SIZE{0, 1000});  // clamped to the range
+    EXPECT_EQ(root->GetScrollOffset().cy, 60);
+    EXPECT_EQ(root->ItemAt(0)->GetPos().top, -60);
+    // Content that fits hides the bar again.
+    root->RemoveItemAt(0);
+    root->RemoveItemAt(0);
+    w.Paint();
+    EXPECT_FALSE(bar->IsVisible());
+    EXPECT_EQ(root->ItemAt(0)->GetPos().top, 0);
+    w.Pump();
+}
+
+TEST(Manager, EventsReachTheRightControls)
+{
+    TestWindow w(200, 100);
+    auto* root = Make<CVerticalLayoutUI>();
+    auto* a = AddTo<CControlUI>(root, {{L"name", L"a"}, {L"float", L"true"}, {L"pos", L"0,0,50,50"}, {L"menu", L"true"}});
+    auto* b = AddTo<CControlUI>(root, {{L"name", L"b"}, {L"float", L"true"}, {L"pos", L"100,0,150,50"}});
+    std::vector<std::pair<std::wstring, int>> events;
+    for (CControlUI* c : {static_cast<CControlUI*>(a), static_cast<CControlUI*>(b), static_cast<CControlUI*>(root)})
+        c->OnEvent.Add([&events, c](UIEvent& e) {
+            events.emplace_back(c->GetName(), e.type);
+            return true;
+        });
+    w.Show(root);
+    events.clear();
+    w.Send(WM_LBUTTONDBLCLK, MK_LBUTTON, MAKELPARAM(10, 10));
+    POINT screen{110, 10};
+    ::ClientToScreen(w.m_hWnd, &screen);
+    w.Send(WM_CONTEXTMENU, 0, MAKELPARAM(screen.x, screen.y));  // goes to the pressed control, a
+    ::ReleaseCapture();
+    bool dbl = false, menuToA = false;
+    for (const auto& e : events) {
+        if (e.first == L"a" && e.second == EV_DBLCLICK) dbl = true;
+        if (e.first == L"a" && e.second == EV_CONTEXTMENU) menuToA = true;
+    }
+    EXPECT_TRUE(dbl);
+    EXPECT_TRUE(menuToA);
+    EXPECT_EQ(w.CountFrom(L"menu", L"a"), 1);
+
+    // A context menu on a control without "menu" travels up to its parent.
+    events.clear();
+    w.MouseDown(110, 10);
+    w.Send(WM_CONTEXTMENU, 0, MAKELPARAM(screen.x, screen.y));
+    EXPECT_EQ(w.Count(L"menu"), 1);
+    ::ReleaseCapture();
+}
+
+TEST(Painting, PerPixelTransparentWindow)
+{
+    TestWindow w(100, 100);
+    w.manager.SetBackgroundTransparent(true);
+    auto* root = Make<CVerticalLayoutUI>();
+    AddTo<CControlUI>(root, {{L"height", L"50"}, {L"bkcolor", L"#FF00FF00"}});
+    w.Show(root);
+    EXPECT_NE(::GetWindowLongPtrW(w.m_hWnd, GWL_EXSTYLE) & WS_EX_LAYERED, 0);
+    ::InvalidateRect(w.m_hWnd, nullptr, FALSE);
+    w.Paint();
+    ::SendMessageW(w.m_hWnd, WM_SYSCOMMAND, SC_RESTORE, 0);
+    w.Paint();
+}
