@@ -343,7 +343,6 @@ void CUIManager::ForgetControl(CControlUI* pControl)
     if (pControl == m_pEventClick) m_pEventClick = nullptr;
     if (pControl == m_pFocus) m_pFocus = nullptr;
     if (pControl == m_pCaretOwner) m_pCaretOwner = nullptr;
-    if (pControl == m_pRoot) m_pRoot = nullptr;
     // A post-paint registration would outlive the control otherwise.
     RemoveOne(m_postPaint, pControl);
     for (size_t i = 0; i < m_timers.size();) {
@@ -1121,9 +1120,10 @@ bool CUIManager::PreTranslate(MSG* pMsg)
     };
     const LONG_PTR style = ::GetWindowLongPtrW(pMsg->hwnd, GWL_STYLE);
     if ((style & WS_CHILD) != 0) {
-        for (HWND hParent = ::GetParent(pMsg->hwnd); hParent != nullptr; hParent = ::GetParent(hParent)) {
-            for (CUIManager* m : managers) {
-                if (!alive(m)) continue;
+        // A child window (an embedded browser, say): the managers of the windows above it see the message.
+        for (CUIManager* m : managers) {
+            for (HWND hParent = ::GetParent(pMsg->hwnd); hParent != nullptr; hParent = ::GetParent(hParent)) {
+                if (!alive(m)) break;
                 if (m->m_hWndPaint != pMsg->hwnd && m->m_hWndPaint != hParent) continue;
                 if (m->TranslateAccelerators(pMsg)) return true;
                 LRESULT lRes = 0;

@@ -245,3 +245,23 @@ TEST(Manager, CloseReleasesPressedControlAndKeepsDeferredSafe)
     w.Pump();
     w.Paint();
 }
+
+TEST(Manager, ForgettingTheRootKeepsItOwned)
+{
+    bool destroyed = false;
+    {
+        TestWindow w(100, 100);
+        auto* root = Make<CVerticalLayoutUI>({{L"name", L"root"}});
+        auto* child = AddTo<CButtonUI>(root, {{L"name", L"child"}});
+        child->OnDestroy.Add([&destroyed](CControlUI*) {
+            destroyed = true;
+            return true;
+        });
+        w.Show(root);
+        w.manager.ForgetControl(root);  // what the window base does when its window goes
+        EXPECT_EQ(w.manager.GetRoot(), root);
+        EXPECT_EQ(w.manager.FindControlByName(L"root"), nullptr);
+        EXPECT_EQ(w.manager.FindControlByName(L"child"), child);
+    }
+    EXPECT_TRUE(destroyed);  // the manager deleted the tree with itself
+}
