@@ -213,17 +213,17 @@ void CRenderKit::ParseImageSpec(const std::wstring& text, const RECT& item, Imag
 }
 
 bool CRenderKit::RenderImageSpec(HDC hDC, IRenderHost* host, const RECT& item, const RECT& paint,
-                                 const std::wstring& spec, const std::wstring& modifier)
+                                 const std::wstring& imageSpec, const std::wstring& modifier)
 {
     if (!hDC || !host) return false;
     ImageSpecState state;
-    state.name = spec;
+    state.name = imageSpec;
     state.dest = item;
     auto draw = [&](const ImageSpecState& s) {
         (void)RenderImage(hDC, host, item, paint, s.name, s.resourceType, s.dest, s.source, s.corners, s.mask, s.fade,
                           s.hole, s.xTiled, s.yTiled);  // a missing image paints nothing; the next layer goes on
     };
-    ParseImageSpec(spec, item, state, draw);
+    ParseImageSpec(imageSpec, item, state, draw);
     if (!modifier.empty()) ParseImageSpec(modifier, item, state, draw);
     draw(state);
     return true;

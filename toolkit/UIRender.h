@@ -78,7 +78,7 @@ public:
     // Decodes PNG, JPEG, GIF (first frame) ... bytes into a premultiplied image; the mask is applied.
     static std::unique_ptr<CachedImage> DecodeImageBytes(const void* data, size_t length, DWORD mask);
 
-    // Applies the pairs of one specification text to state (item is the control's rectangle, for "dest");
+    // Applies the pairs of one image specification text to state (item is the control's rectangle, for "dest");
     // drawCollected runs for each image a later "file", "res" or "restype" pair closes.
     static void ParseImageSpec(const std::wstring& text, const RECT& item, ImageSpecState& state,
                                const std::function<void(const ImageSpecState&)>& drawCollected);
@@ -90,9 +90,9 @@ public:
     // Draws an image specification ("name.png" or "file='a.png' corner='3,3,3,3' ..."), then the modifier
     // with the same running state. False only when the surface or the host is missing.
     static bool RenderImageSpec(HDC hDC, IRenderHost* host, const RECT& item, const RECT& paint,
-                                const std::wstring& spec, const std::wstring& modifier = std::wstring());
+                                const std::wstring& imageSpec, const std::wstring& modifier = std::wstring());
 
-    // One image of a specification; false when the name is empty or the image cannot be loaded.
+    // One image of a image specification; false when the name is empty or the image cannot be loaded.
     static bool RenderImage(HDC hDC, IRenderHost* host, const RECT& item, const RECT& paint, const std::wstring& name,
                             const std::wstring& resourceType, RECT dest, RECT source, const RECT& corners,
                             DWORD mask, BYTE fade, bool hole, bool xTiled, bool yTiled);

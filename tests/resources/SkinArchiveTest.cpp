@@ -49,7 +49,7 @@ protected:
     static inline std::string s_error;
 };
 
-// File names in the image attributes of a layout: a bare name, or the file='...' of a specification.
+// File names in the image attributes of a layout: a bare name, or the file='...' of a image specification.
 std::set<std::string> ImagesNamedBy(const std::string& layout) {
     static const std::regex attr(R"re(\b(?:bkimage|normalimage|hotimage|pushedimage|foreimage|shadowimage)="([^"]*)")re");
     static const std::regex file(R"re(file='([^']*)')re");

@@ -115,18 +115,18 @@ TEST(Fuzz, ImageSpecification)
     const RECT item{10, 10, 60, 40};
     Rng rng(7);
     for (int i = 0; i < 20000; ++i) {
-        std::wstring spec = seeds[Pick(rng, 4)];
-        MutateText(rng, spec, alphabet);
+        std::wstring imageSpec = seeds[Pick(rng, 4)];
+        MutateText(rng, imageSpec, alphabet);
         ImageSpecState state;
-        state.name = spec;
+        state.name = imageSpec;
         state.dest = item;
-        CRenderKit::ParseImageSpec(spec, item, state, nullptr);
-        ASSERT_LE(state.dest.right, item.right) << spec;
-        ASSERT_LE(state.dest.bottom, item.bottom) << spec;
-        (void)CRenderKit::ParseColor(spec.c_str());
+        CRenderKit::ParseImageSpec(imageSpec, item, state, nullptr);
+        ASSERT_LE(state.dest.right, item.right) << imageSpec;
+        ASSERT_LE(state.dest.bottom, item.bottom) << imageSpec;
+        (void)CRenderKit::ParseColor(imageSpec.c_str());
     }
 
-    // Drawing what the mutated specifications say, with odd corners, sources and tiles.
+    // Drawing what the mutated image specifications say, with odd corners, sources and tiles.
     const std::wstring dir = test::MakeTempDir(L"fuzzspec");
     CSkinResources::CloseArchive();
     CSkinResources::SetResourceFolder(dir);
@@ -135,9 +135,9 @@ TEST(Fuzz, ImageSpecification)
     tk::TestHost host;
     tk::Canvas canvas(70, 50);
     for (int i = 0; i < 3000; ++i) {
-        std::wstring spec = seeds[Pick(rng, 4)];
-        MutateText(rng, spec, alphabet);
-        ASSERT_TRUE(CRenderKit::RenderImageSpec(canvas.dc(), &host, item, canvas.Rect(), spec));
+        std::wstring imageSpec = seeds[Pick(rng, 4)];
+        MutateText(rng, imageSpec, alphabet);
+        ASSERT_TRUE(CRenderKit::RenderImageSpec(canvas.dc(), &host, item, canvas.Rect(), imageSpec));
     }
     test::RemoveTree(dir);
 }

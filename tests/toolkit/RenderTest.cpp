@@ -129,7 +129,7 @@ TEST(RenderKit, ImageSpecificationGrammar)
 {
     const RECT item{10, 20, 110, 70};
     const struct {
-        const wchar_t* spec;
+        const wchar_t* imageSpec;
         const wchar_t* name;
         int drawnBefore;  // images drawn while parsing (each "file" after the first closes the previous one)
         RECT dest;
@@ -161,17 +161,17 @@ TEST(RenderKit, ImageSpecificationGrammar)
     };
     for (const auto& c : cases) {
         ImageSpecState state;
-        state.name = c.spec;
+        state.name = c.imageSpec;
         state.dest = item;
         int drawn = 0;
-        CRenderKit::ParseImageSpec(c.spec, item, state, [&](const ImageSpecState&) { ++drawn; });
-        EXPECT_EQ(c.name, state.name) << c.spec;
-        EXPECT_EQ(c.drawnBefore, drawn) << c.spec;
-        EXPECT_TRUE(EqualRect(&c.dest, &state.dest)) << c.spec << L" " << state.dest.left << L"," << state.dest.top
+        CRenderKit::ParseImageSpec(c.imageSpec, item, state, [&](const ImageSpecState&) { ++drawn; });
+        EXPECT_EQ(c.name, state.name) << c.imageSpec;
+        EXPECT_EQ(c.drawnBefore, drawn) << c.imageSpec;
+        EXPECT_TRUE(EqualRect(&c.dest, &state.dest)) << c.imageSpec << L" " << state.dest.left << L"," << state.dest.top
                                                       << L"," << state.dest.right << L"," << state.dest.bottom;
-        EXPECT_EQ(c.fade, state.fade) << c.spec;
-        EXPECT_EQ(c.mask, state.mask) << c.spec;
-        EXPECT_EQ(c.hole, state.hole) << c.spec;
+        EXPECT_EQ(c.fade, state.fade) << c.imageSpec;
+        EXPECT_EQ(c.mask, state.mask) << c.imageSpec;
+        EXPECT_EQ(c.hole, state.hole) << c.imageSpec;
     }
     ImageSpecState state;
     CRenderKit::ParseImageSpec(L"res='130' restype='PNG' source='1,2,3,4' corner='5,6,7,8' xtiled='true'", item,
@@ -261,7 +261,7 @@ TEST_F(RenderTest, TilesAreCountedAndCut)
     Image(L"tile.png", tk::MakePng(4, 4, px));
     Canvas canvas(10, 10, 0xFF000000);
     const struct {
-        const wchar_t* spec;
+        const wchar_t* imageSpec;
         int reds;
         DWORD at9_9;
     } cases[] = {
@@ -272,10 +272,10 @@ TEST_F(RenderTest, TilesAreCountedAndCut)
     };
     for (const auto& c : cases) {
         canvas.Fill(0xFF000000);
-        ASSERT_TRUE(CRenderKit::RenderImageSpec(canvas.dc(), &m_host, canvas.Rect(), canvas.Rect(), c.spec));
-        EXPECT_EQ(c.reds, canvas.Count(kRed)) << c.spec;
-        EXPECT_EQ(0, canvas.Count(kBlack)) << c.spec;
-        EXPECT_EQ(c.at9_9, canvas.At(9, 9)) << c.spec;
+        ASSERT_TRUE(CRenderKit::RenderImageSpec(canvas.dc(), &m_host, canvas.Rect(), canvas.Rect(), c.imageSpec));
+        EXPECT_EQ(c.reds, canvas.Count(kRed)) << c.imageSpec;
+        EXPECT_EQ(0, canvas.Count(kBlack)) << c.imageSpec;
+        EXPECT_EQ(c.at9_9, canvas.At(9, 9)) << c.imageSpec;
     }
     // Only tiles inside the paint rectangle are drawn.
     canvas.Fill(0xFF000000);
