@@ -591,17 +591,17 @@ void CControlUI::SetBkColor3(DWORD c)
     Invalidate();
 }
 
-void CControlUI::SetBkImage(const std::wstring& spec)
+void CControlUI::SetBkImage(const std::wstring& imageSpec)
 {
-    if (m_strBkImage == spec) return;
-    m_strBkImage = spec;
+    if (m_strBkImage == imageSpec) return;
+    m_strBkImage = imageSpec;
     Invalidate();
 }
 
-void CControlUI::SetForeImage(const std::wstring& spec)
+void CControlUI::SetForeImage(const std::wstring& imageSpec)
 {
-    if (m_strForeImage == spec) return;
-    m_strForeImage = spec;
+    if (m_strForeImage == imageSpec) return;
+    m_strForeImage = imageSpec;
     Invalidate();
 }
 

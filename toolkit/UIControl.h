@@ -125,9 +125,9 @@ public:
     DWORD GetBkColor3() const { return m_dwBackColor3; }
     void SetBkColor3(DWORD c);
     const std::wstring& GetBkImage() const { return m_strBkImage; }
-    void SetBkImage(const std::wstring& spec);
+    void SetBkImage(const std::wstring& imageSpec);
     const std::wstring& GetForeImage() const { return m_strForeImage; }
-    void SetForeImage(const std::wstring& spec);
+    void SetForeImage(const std::wstring& imageSpec);
     DWORD GetBorderColor() const { return m_dwBorderColor; }
     void SetBorderColor(DWORD c);
     DWORD GetFocusBorderColor() const { return m_dwFocusBorderColor; }

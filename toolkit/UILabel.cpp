@@ -333,8 +333,8 @@ void CButtonUI::HandleEvent(UIEvent& event)
 void CButtonUI::ApplyAttribute(const std::wstring& name, const std::wstring& value)
 {
     const wchar_t* v = value.c_str();
-    auto setImage = [this](std::wstring& field, const std::wstring& spec) {
-        field = spec;
+    auto setImage = [this](std::wstring& field, const std::wstring& imageSpec) {
+        field = imageSpec;
         Invalidate();
     };
     if (name == L"normalimage") setImage(m_strNormalImage, value);
@@ -373,10 +373,10 @@ SIZE CButtonUI::MeasureSize(SIZE)
     return m_cxyFixed;
 }
 
-bool CButtonUI::DrawSpec(HDC hDC, const std::wstring& spec)
+bool CButtonUI::DrawImageSpec(HDC hDC, const std::wstring& imageSpec)
 {
-    if (spec.empty()) return false;
-    (void)CRenderKit::RenderImageSpec(hDC, m_pManager, m_rcItem, m_rcPaint, spec);
+    if (imageSpec.empty()) return false;
+    (void)CRenderKit::RenderImageSpec(hDC, m_pManager, m_rcItem, m_rcPaint, imageSpec);
     return true;
 }
 
@@ -393,25 +393,25 @@ void CButtonUI::PaintStateImages(HDC hDC)
 
     bool drawNormal = true;
     if ((m_uButtonState & STATE_DISABLED) != 0) {
-        if (DrawSpec(hDC, m_strDisabledImage)) drawNormal = false;
+        if (DrawImageSpec(hDC, m_strDisabledImage)) drawNormal = false;
     } else if ((m_uButtonState & STATE_PUSHED) != 0) {
-        if (DrawSpec(hDC, m_strPushedImage)) {
-            if (DrawSpec(hDC, m_strPushedForeImage)) return;
+        if (DrawImageSpec(hDC, m_strPushedImage)) {
+            if (DrawImageSpec(hDC, m_strPushedForeImage)) return;
             drawNormal = false;
         }
     } else if ((m_uButtonState & STATE_HOT) != 0) {
-        if (DrawSpec(hDC, m_strHotImage)) {
-            if (DrawSpec(hDC, m_strHotForeImage)) return;
+        if (DrawImageSpec(hDC, m_strHotImage)) {
+            if (DrawImageSpec(hDC, m_strHotForeImage)) return;
             drawNormal = false;
         } else if (m_dwHotBkColor != 0) {
             CRenderKit::FillColor(hDC, m_rcPaint, m_dwHotBkColor);
             return;
         }
     } else if ((m_uButtonState & STATE_FOCUSED) != 0) {
-        if (DrawSpec(hDC, m_strFocusedImage)) drawNormal = false;
+        if (DrawImageSpec(hDC, m_strFocusedImage)) drawNormal = false;
     }
-    if (drawNormal) DrawSpec(hDC, m_strNormalImage);
-    DrawSpec(hDC, m_strForeImage);
+    if (drawNormal) DrawImageSpec(hDC, m_strNormalImage);
+    DrawImageSpec(hDC, m_strForeImage);
 }
 
 void CButtonUI::PaintContentText(HDC hDC)
@@ -479,10 +479,10 @@ void CProgressUI::SetValue(int n)
     Invalidate();
 }
 
-void CProgressUI::SetForeImage(const std::wstring& spec)
+void CProgressUI::SetForeImage(const std::wstring& imageSpec)
 {
-    if (m_strProgressForeImage == spec) return;
-    m_strProgressForeImage = spec;
+    if (m_strProgressForeImage == imageSpec) return;
+    m_strProgressForeImage = imageSpec;
     Invalidate();
 }
 

@@ -93,7 +93,7 @@ public:
                   STATE_CAPTURED = 0x40 };
 
 private:
-    bool DrawSpec(HDC hDC, const std::wstring& spec);
+    bool DrawImageSpec(HDC hDC, const std::wstring& imageSpec);
 
     UINT m_uButtonState = 0;
     DWORD m_dwHotBkColor = 0;
@@ -131,7 +131,7 @@ public:
     // Ignored when unchanged or outside [minimum, maximum].
     void SetValue(int n);
     const std::wstring& GetForeImage() const { return m_strProgressForeImage; }
-    void SetForeImage(const std::wstring& spec);
+    void SetForeImage(const std::wstring& imageSpec);
     // The modifier of the last paint ("dest='...'" or "dest='...' source='...'"), empty when nothing was drawn.
     const std::wstring& LastModifier() const { return m_strForeImageModify; }
 
