@@ -180,6 +180,26 @@ TEST(WindowImpl, StandardMinimiseButtonAndSystemClose)
     EXPECT_FALSE(::IsWindow(hWnd));
 }
 
+TEST(WindowImpl, TimersRunUntilTheWindowIsDestroyed)
+{
+    TestSkinWnd wnd(L"testwindow.xml", kSkinFiles);
+    const HWND hWnd = wnd.Create(nullptr, L"timers", kStyle, 0, 0, 0, 0, 0);
+    ASSERT_TRUE(hWnd);
+    CControlUI* gap = wnd.Manager().FindControlByName(L"gap");
+    ASSERT_TRUE(gap);
+    ASSERT_TRUE(wnd.Manager().StartTimer(gap, 5, 20));
+    ASSERT_EQ(wnd.Manager().Timers().size(), 1u);
+    EXPECT_EQ(wnd.Manager().Timers()[0].nativeId, 17u);
+    test::PumpFor(300);
+    EXPECT_GT(wnd.CountOf(L"timer"), 0);
+
+    ::DestroyWindow(hWnd);
+    const int ticks = wnd.CountOf(L"timer");
+    test::PumpFor(300);
+    EXPECT_EQ(wnd.CountOf(L"timer"), ticks);
+    EXPECT_FALSE(::KillTimer(hWnd, 17));  // gone with the window
+}
+
 TEST(WindowImpl, ClickOnTheDisabledOwnerShakesTheAnnouncedDialog)
 {
     TestSkinWnd owner(L"testwindow.xml", kSkinFiles);
