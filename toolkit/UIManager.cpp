@@ -690,16 +690,9 @@ void CUIManager::PaintLayered(const RECT& rcUpdate)
 
     if (!m_hDcOffscreen || m_pOffscreenBits == nullptr || m_szOffscreen.cx != sz.cx || m_szOffscreen.cy != sz.cy) {
         DropOffscreen();
-        BITMAPINFO bmi{};
-        bmi.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-        bmi.bmiHeader.biWidth = sz.cx;
-        bmi.bmiHeader.biHeight = -sz.cy;
-        bmi.bmiHeader.biPlanes = 1;
-        bmi.bmiHeader.biBitCount = 32;
-        bmi.bmiHeader.biCompression = BI_RGB;
         void* bits = nullptr;
         m_hDcOffscreen.Put(::CreateCompatibleDC(m_hDcPaint));
-        m_hbmpOffscreen.Put(::CreateDIBSection(m_hDcPaint, &bmi, DIB_RGB_COLORS, &bits, nullptr, 0));
+        m_hbmpOffscreen = CRenderKit::CreateDib32(m_hDcPaint, sz.cx, sz.cy, &bits);
         if (!m_hDcOffscreen || !m_hbmpOffscreen || bits == nullptr) {
             DropOffscreen();
             return;
@@ -767,17 +760,26 @@ void CUIManager::HideToolTip()
 // ---------------------------------------------------------------------------------------------------------
 // Messages
 
-bool CUIManager::HandleWindowMessage(UINT uMsg, WPARAM wParam, LPARAM lParam, LRESULT& lRes)
+// Filters in registration order; the first that reports the message handled ends it with its answer.
+// Indexed, because a filter may add or remove filters while it runs.
+static bool OfferToFilters(const std::vector<IMessageFilterUI*>& filters, UINT uMsg, WPARAM wParam, LPARAM lParam,
+                           LRESULT& lRes)
 {
-    if (m_hWndPaint == nullptr) return false;
-    for (size_t i = 0; i < m_messageFilters.size(); ++i) {
+    for (size_t i = 0; i < filters.size(); ++i) {
         bool handled = false;
-        LRESULT r = m_messageFilters[i]->FilterMessage(uMsg, wParam, lParam, handled);
+        const LRESULT r = filters[i]->FilterMessage(uMsg, wParam, lParam, handled);
         if (handled) {
             lRes = r;
             return true;
         }
     }
+    return false;
+}
+
+bool CUIManager::HandleWindowMessage(UINT uMsg, WPARAM wParam, LPARAM lParam, LRESULT& lRes)
+{
+    if (m_hWndPaint == nullptr) return false;
+    if (OfferToFilters(m_messageFilters, uMsg, wParam, lParam, lRes)) return true;
     switch (uMsg) {
     case kDeferredDeleteMessage:
         DeleteDeferred();
@@ -1059,14 +1061,7 @@ bool CUIManager::HandleWindowMessage(UINT uMsg, WPARAM wParam, LPARAM lParam, LR
 
 bool CUIManager::PreMessageHandler(UINT uMsg, WPARAM wParam, LPARAM lParam, LRESULT& lRes)
 {
-    for (size_t i = 0; i < m_preFilters.size(); ++i) {
-        bool handled = false;
-        LRESULT r = m_preFilters[i]->FilterMessage(uMsg, wParam, lParam, handled);
-        if (handled) {
-            lRes = r;
-            return true;
-        }
-    }
+    if (OfferToFilters(m_preFilters, uMsg, wParam, lParam, lRes)) return true;
     switch (uMsg) {
     case WM_KEYDOWN:
         if (wParam == VK_TAB) {

@@ -312,10 +312,8 @@ void CRenderKit::FillColor(HDC hDC, const RECT& rc, DWORD color)
     }
     if (!Api().alphaBlend) return;
     // One pixel of the colour, stretched over the rectangle with the colour's alpha as constant opacity.
-    BITMAPINFO bmi{};
-    bmi.bmiHeader = BITMAPINFOHEADER{sizeof(BITMAPINFOHEADER), 1, -1, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
     void* bits = nullptr;
-    CUniqueBitmap hBitmap(::CreateDIBSection(hDC, &bmi, DIB_RGB_COLORS, &bits, nullptr, 0));
+    CUniqueBitmap hBitmap = CreateDib32(hDC, 1, 1, &bits);
     CMemDC hMemDC(::CreateCompatibleDC(hDC));
     if (!hBitmap || !bits || !hMemDC) return;
     *static_cast<DWORD*>(bits) = 0xFF000000u | (color & 0x00FFFFFFu);
@@ -367,10 +365,8 @@ void CRenderKit::FillGradient(HDC hDC, const RECT& rc, DWORD first, DWORD second
     }
     if (!Api().alphaBlend) return;
     const LONG w = rc.right - rc.left, h = rc.bottom - rc.top;
-    BITMAPINFO bmi{};
-    bmi.bmiHeader = BITMAPINFOHEADER{sizeof(BITMAPINFOHEADER), w, -h, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
     void* bits = nullptr;
-    CUniqueBitmap hBitmap(::CreateDIBSection(hDC, &bmi, DIB_RGB_COLORS, &bits, nullptr, 0));
+    CUniqueBitmap hBitmap = CRenderKit::CreateDib32(hDC, w, h, &bits);
     CMemDC hMemDC(::CreateCompatibleDC(hDC));
     if (!hBitmap || !hMemDC) return;
     CSelectObject selected(hMemDC.Get(), hBitmap.Get());

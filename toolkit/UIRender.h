@@ -111,6 +111,9 @@ public:
     static void RenderText(HDC hDC, IRenderHost* host, RECT& rc, const std::wstring& text, DWORD color, int font,
                            UINT style);
 
+    // A top-down 32-bit DIB section (B, G, R, A bytes); null, and *bits null, on failure.
+    static CUniqueBitmap CreateDib32(HDC hDC, int width, int height, void** bits);
+
     // "#AARRGGBB" / "#RRGGBB" / "AARRGGBB": hexadecimal, saturating at 0xFFFFFFFF, 0 without digits.
     static DWORD ParseColor(const wchar_t* text);
 };

@@ -39,6 +39,16 @@ const CachedImage* CImageCache::Load(const std::wstring& name, const std::wstrin
     return result;
 }
 
+CUniqueBitmap CRenderKit::CreateDib32(HDC hDC, int width, int height, void** bits)
+{
+    *bits = nullptr;
+    BITMAPINFO bmi{};
+    bmi.bmiHeader = BITMAPINFOHEADER{sizeof(BITMAPINFOHEADER), width, -height, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+    CUniqueBitmap hBitmap(::CreateDIBSection(hDC, &bmi, DIB_RGB_COLORS, bits, nullptr, 0));
+    if (!hBitmap) *bits = nullptr;
+    return hBitmap;
+}
+
 std::unique_ptr<CachedImage> CRenderKit::DecodeImageBytes(const void* data, size_t length, DWORD mask)
 {
     if (!data || length == 0 || length > INT_MAX) return nullptr;
@@ -52,16 +62,9 @@ std::unique_ptr<CachedImage> CRenderKit::DecodeImageBytes(const void* data, size
     if (!pixels || width <= 0 || height <= 0 || static_cast<long long>(width) * height > kMaxImagePixels)
         return nullptr;
 
-    BITMAPINFO bmi{};
-    bmi.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-    bmi.bmiHeader.biWidth = width;
-    bmi.bmiHeader.biHeight = -height;
-    bmi.bmiHeader.biPlanes = 1;
-    bmi.bmiHeader.biBitCount = 32;
-    bmi.bmiHeader.biCompression = BI_RGB;
     void* bits = nullptr;
     auto image = std::make_unique<CachedImage>();
-    image->bitmap.Put(::CreateDIBSection(nullptr, &bmi, DIB_RGB_COLORS, &bits, nullptr, 0));
+    image->bitmap = CreateDib32(nullptr, width, height, &bits);
     if (!image->bitmap || !bits) return nullptr;
 
     const stbi_uc* in = pixels.get();

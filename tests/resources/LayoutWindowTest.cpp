@@ -79,23 +79,10 @@ std::wstring OutputFolder()
 // The client area as the window paints it, saved as a PNG.
 bool SaveScreenshot(HWND hWnd, const std::wstring& path)
 {
-    RECT rc;
-    ::GetClientRect(hWnd, &rc);
-    BITMAPINFO bi = {};
-    bi.bmiHeader.biSize = sizeof bi.bmiHeader;
-    bi.bmiHeader.biWidth = rc.right;
-    bi.bmiHeader.biHeight = -rc.bottom;
-    bi.bmiHeader.biPlanes = 1;
-    bi.bmiHeader.biBitCount = 32;
-    void* bits = nullptr;
-    CMemDC hDC(::CreateCompatibleDC(nullptr));
-    CUniqueBitmap hBitmap(::CreateDIBSection(nullptr, &bi, DIB_RGB_COLORS, &bits, nullptr, 0));
-    {
-        CSelectObject select(hDC.Get(), hBitmap.Get());
-        ::SendMessageW(hWnd, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(hDC.Get()), PRF_CLIENT);
-    }
-    ::GdiFlush();
-    Gdiplus::Bitmap image(hBitmap.Get(), nullptr);
+    int width = 0, height = 0;
+    std::vector<DWORD> pixels = test::CaptureClient(hWnd, width, height);
+    if (pixels.empty()) return false;
+    Gdiplus::Bitmap image(width, height, width * 4, PixelFormat32bppRGB, reinterpret_cast<BYTE*>(pixels.data()));
     UINT count = 0, size = 0;
     Gdiplus::GetImageEncodersSize(&count, &size);
     std::vector<BYTE> buffer(size);

@@ -1,5 +1,7 @@
 #include "TestSupport.h"
 
+#include "ToolText.h"
+
 #include <shellapi.h>
 #include <shlobj.h>
 
@@ -76,23 +78,7 @@ bool FileExists(const std::wstring& path)
 
 std::wstring QuoteArg(const std::wstring& arg)
 {
-    if (!arg.empty() && arg.find_first_of(L" \t\"") == std::wstring::npos) return arg;
-    std::wstring out = L"\"";
-    size_t backslashes = 0;
-    for (wchar_t c : arg) {
-        if (c == L'\\') {
-            ++backslashes;
-        } else if (c == L'"') {
-            out.append(backslashes + 1, L'\\');  // the run so far is doubled, and the quote escaped
-            backslashes = 0;
-        } else {
-            backslashes = 0;
-        }
-        out.push_back(c);
-    }
-    out.append(backslashes, L'\\');
-    out.push_back(L'"');
-    return out;
+    return tooltext::QuoteArg(arg);
 }
 
 void PumpFor(DWORD ms)
@@ -152,6 +138,33 @@ ProcessResult RunProcess(const std::wstring& program, const std::wstring& argume
     ::CloseHandle(h);
     result.elapsedMs = ::GetTickCount() - start;
     return result;
+}
+
+std::vector<DWORD> CaptureClient(HWND hWnd, int& width, int& height)
+{
+    RECT rc = {};
+    ::GetClientRect(hWnd, &rc);
+    width = rc.right;
+    height = rc.bottom;
+    if (width <= 0 || height <= 0) return {};
+    BITMAPINFO bmi = {};
+    bmi.bmiHeader = BITMAPINFOHEADER{sizeof(BITMAPINFOHEADER), width, -height, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+    void* bits = nullptr;
+    HDC hMem = ::CreateCompatibleDC(nullptr);
+    HBITMAP hBitmap = ::CreateDIBSection(hMem, &bmi, DIB_RGB_COLORS, &bits, nullptr, 0);
+    std::vector<DWORD> pixels;
+    if (hMem && hBitmap && bits) {
+        HGDIOBJ hOld = ::SelectObject(hMem, hBitmap);
+        ::FillRect(hMem, &rc, static_cast<HBRUSH>(::GetStockObject(BLACK_BRUSH)));
+        ::SendMessageW(hWnd, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(hMem), PRF_CLIENT);
+        ::GdiFlush();
+        const auto* p = static_cast<const DWORD*>(bits);
+        pixels.assign(p, p + static_cast<size_t>(width) * static_cast<size_t>(height));
+        ::SelectObject(hMem, hOld);
+    }
+    if (hBitmap) ::DeleteObject(hBitmap);
+    if (hMem) ::DeleteDC(hMem);
+    return pixels;
 }
 
 std::wstring ParentFolder()

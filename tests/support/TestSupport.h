@@ -39,6 +39,10 @@ bool WaitPumping(HANDLE hProcess, DWORD timeoutMs);
 // Dispatches pending messages for the given time.
 void PumpFor(DWORD ms);
 
+// A window's client area as the window paints it (WM_PRINTCLIENT into a 32-bit DIB, black first),
+// top-down pixels 0x00RRGGBB plus alpha byte; width and height are filled in.
+std::vector<DWORD> CaptureClient(HWND hWnd, int& width, int& height);
+
 // The launcher's log folder and today's log file for an executable name.
 std::wstring ParentFolder();
 std::wstring LogFolder();

@@ -12,11 +12,9 @@ namespace tk {
 
 Canvas::Canvas(int width, int height, DWORD fill) : m_width(width), m_height(height)
 {
-    BITMAPINFO bmi{};
-    bmi.bmiHeader = BITMAPINFOHEADER{sizeof(BITMAPINFOHEADER), width, -height, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
     void* bits = nullptr;
     m_hDC.Put(::CreateCompatibleDC(nullptr));
-    m_hBitmap.Put(::CreateDIBSection(m_hDC.Get(), &bmi, DIB_RGB_COLORS, &bits, nullptr, 0));
+    m_hBitmap = SkinUI::CRenderKit::CreateDib32(m_hDC.Get(), width, height, &bits);
     m_bits = static_cast<DWORD*>(bits);
     m_hOld = ::SelectObject(m_hDC.Get(), m_hBitmap.Get());
     Fill(fill);

@@ -81,28 +81,8 @@ void TestWindow::Resize(int cx, int cy)
 
 std::vector<DWORD> TestWindow::Capture()
 {
-    BITMAPINFO bmi{};
-    bmi.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-    bmi.bmiHeader.biWidth = width;
-    bmi.bmiHeader.biHeight = -height;
-    bmi.bmiHeader.biPlanes = 1;
-    bmi.bmiHeader.biBitCount = 32;
-    bmi.bmiHeader.biCompression = BI_RGB;
-    void* bits = nullptr;
-    HDC screen = ::GetDC(nullptr);
-    HDC mem = ::CreateCompatibleDC(screen);
-    HBITMAP bmp = ::CreateDIBSection(screen, &bmi, DIB_RGB_COLORS, &bits, nullptr, 0);
-    HGDIOBJ old = ::SelectObject(mem, bmp);
-    RECT rc{0, 0, width, height};
-    ::FillRect(mem, &rc, static_cast<HBRUSH>(::GetStockObject(BLACK_BRUSH)));
-    Send(WM_PRINTCLIENT, reinterpret_cast<WPARAM>(mem), PRF_CLIENT);
-    ::GdiFlush();
-    std::vector<DWORD> out(static_cast<const DWORD*>(bits), static_cast<const DWORD*>(bits) + width * height);
-    ::SelectObject(mem, old);
-    ::DeleteObject(bmp);
-    ::DeleteDC(mem);
-    ::ReleaseDC(nullptr, screen);
-    return out;
+    int w = 0, h = 0;
+    return test::CaptureClient(m_hWnd, w, h);
 }
 
 int TestWindow::Count(const std::wstring& type) const

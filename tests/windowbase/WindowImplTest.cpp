@@ -15,36 +15,15 @@ namespace {
 
 constexpr DWORD kStyle = WS_VISIBLE | WS_OVERLAPPEDWINDOW;
 
-// The window's client area as the window itself paints it, read back through WM_PRINTCLIENT.
+// The window's client area as the window itself paints it.
 class Snapshot {
 public:
-    explicit Snapshot(HWND hWnd)
-    {
-        RECT rc;
-        ::GetClientRect(hWnd, &rc);
-        m_width = rc.right;
-        m_height = rc.bottom;
-        BITMAPINFO bi = {};
-        bi.bmiHeader.biSize = sizeof bi.bmiHeader;
-        bi.bmiHeader.biWidth = m_width;
-        bi.bmiHeader.biHeight = -m_height;
-        bi.bmiHeader.biPlanes = 1;
-        bi.bmiHeader.biBitCount = 32;
-        m_hDC.Put(::CreateCompatibleDC(nullptr));
-        m_hBitmap.Put(::CreateDIBSection(nullptr, &bi, DIB_RGB_COLORS, reinterpret_cast<void**>(&m_bits), nullptr, 0));
-        m_select = ::SelectObject(m_hDC.Get(), m_hBitmap.Get());
-        ::SendMessageW(hWnd, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(m_hDC.Get()), PRF_CLIENT);
-        ::GdiFlush();
-    }
-    ~Snapshot() { ::SelectObject(m_hDC.Get(), m_select); }
-    DWORD Rgb(int x, int y) const { return m_bits[y * m_width + x] & 0xFFFFFF; }
+    explicit Snapshot(HWND hWnd) : m_pixels(test::CaptureClient(hWnd, m_width, m_height)) {}
+    DWORD Rgb(int x, int y) const { return m_pixels[static_cast<size_t>(y) * m_width + x] & 0xFFFFFF; }
 
 private:
-    CMemDC m_hDC;
-    CUniqueBitmap m_hBitmap;
-    HGDIOBJ m_select = nullptr;
-    DWORD* m_bits = nullptr;
     int m_width = 0, m_height = 0;
+    std::vector<DWORD> m_pixels;
 };
 
 LRESULT HitTest(HWND hWnd, int x, int y)

@@ -158,11 +158,9 @@ struct Surface {
     HGDIOBJ old = nullptr;
     Surface(int w, int h)
     {
-        BITMAPINFO bmi{};
-        bmi.bmiHeader = BITMAPINFOHEADER{sizeof(BITMAPINFOHEADER), w, -h, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
         void* bits = nullptr;
         dc.Put(::CreateCompatibleDC(nullptr));
-        bitmap.Put(::CreateDIBSection(dc.Get(), &bmi, DIB_RGB_COLORS, &bits, nullptr, 0));
+        bitmap = CRenderKit::CreateDib32(dc.Get(), w, h, &bits);
         old = ::SelectObject(dc.Get(), bitmap.Get());
     }
     ~Surface() { ::SelectObject(dc.Get(), old); }

@@ -7,6 +7,8 @@
 //
 // Each start appends three lines: "pid=" + process id, "cmdline=" + GetCommandLineW, "cwd=" + working
 // folder. A game that lives its full time ends with exit code 3, so a test can tell it from a killed one.
+#include "ToolText.h"
+
 #include <windows.h>
 
 #include <aclapi.h>
@@ -26,22 +28,12 @@ std::wstring Env(const wchar_t* name)
     return (n == 0 || n >= std::size(buffer)) ? std::wstring() : std::wstring(buffer, n);
 }
 
-std::string ToUtf8(const std::wstring& text)
-{
-    if (text.empty()) return {};
-    const int n = ::WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0,
-                                        nullptr, nullptr);
-    std::string out(static_cast<size_t>(n), '\0');
-    ::WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(), n, nullptr, nullptr);
-    return out;
-}
-
 void AppendRecord(const std::wstring& path)
 {
     wchar_t cwd[MAX_PATH * 4] = {};
     ::GetCurrentDirectoryW(static_cast<DWORD>(std::size(cwd)), cwd);
     const std::string record = "pid=" + std::to_string(::GetCurrentProcessId()) + "\r\ncmdline=" +
-                               ToUtf8(::GetCommandLineW()) + "\r\ncwd=" + ToUtf8(cwd) + "\r\n";
+                               tooltext::ToUtf8(::GetCommandLineW()) + "\r\ncwd=" + tooltext::ToUtf8(cwd) + "\r\n";
     // One append per start, so that games started together never mix their lines.
     HANDLE h = ::CreateFileW(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                              nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);

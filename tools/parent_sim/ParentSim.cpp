@@ -5,6 +5,8 @@
 //
 // Each STEP argument is one script line; without STEP arguments the script is read from standard input,
 // one step per line. Every record is one line "KIND key=value ...", written and flushed at once.
+#include "ToolText.h"
+
 #include "LauncherMessages.h"
 
 #include <windows.h>
@@ -41,16 +43,6 @@ void Record(const std::string& line)
     std::fputs("\n", g_out);
     std::fflush(g_out);
     ::LeaveCriticalSection(&g_outLock);
-}
-
-std::string Narrow(const std::wstring& text)
-{
-    if (text.empty()) return {};
-    const int n = ::WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0,
-                                        nullptr, nullptr);
-    std::string out(static_cast<size_t>(n), '\0');
-    ::WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(), n, nullptr, nullptr);
-    return out;
 }
 
 std::wstring Wide(const std::string& text)
@@ -147,27 +139,6 @@ struct Launcher {
     ULONGLONG startTick = 0;
 };
 
-std::wstring QuoteArg(const std::wstring& arg)
-{
-    if (!arg.empty() && arg.find_first_of(L" \t\"") == std::wstring::npos) return arg;
-    std::wstring out = L"\"";
-    size_t backslashes = 0;
-    for (wchar_t c : arg) {
-        if (c == L'\\') {
-            ++backslashes;
-        } else if (c == L'"') {
-            out.append(backslashes + 1, L'\\');  // the backslashes already written are doubled
-            backslashes = 0;
-        } else {
-            backslashes = 0;
-        }
-        out.push_back(c);
-    }
-    out.append(backslashes, L'\\');
-    out.push_back(L'"');
-    return out;
-}
-
 // {main} and {mgr} stand for the decimal handles of the two windows.
 std::wstring Substitute(std::wstring text)
 {
@@ -186,7 +157,7 @@ void StartLauncher(Launcher& launcher, const std::wstring& arguments)
         ::CloseHandle(launcher.hProcess);
         launcher.hProcess = nullptr;
     }
-    std::wstring cmd = QuoteArg(launcher.path);
+    std::wstring cmd = tooltext::QuoteArg(launcher.path);
     if (!arguments.empty()) cmd += L" " + arguments;
     STARTUPINFOW si = {};
     si.cb = sizeof si;
@@ -199,7 +170,7 @@ void StartLauncher(Launcher& launcher, const std::wstring& arguments)
     }
     ::CloseHandle(pi.hThread);
     launcher.hProcess = pi.hProcess;
-    Record("started pid=" + std::to_string(pi.dwProcessId) + " cmdline=" + Narrow(cmd));
+    Record("started pid=" + std::to_string(pi.dwProcessId) + " cmdline=" + tooltext::ToUtf8(cmd));
 }
 
 // ---- the script ----------------------------------------------------------------------------------------
@@ -277,7 +248,7 @@ bool RunStep(Launcher& launcher, const std::wstring& line)
             const auto it = values.find(name);
             if (it == values.end()) continue;
             if (!arguments.empty()) arguments += L' ';
-            arguments += QuoteArg(L"--" + it->first + L"=" + Substitute(it->second));
+            arguments += tooltext::QuoteArg(L"--" + it->first + L"=" + Substitute(it->second));
         }
         StartLauncher(launcher, arguments);
     } else if (verb == L"start-game-exit") {
@@ -287,7 +258,7 @@ bool RunStep(Launcher& launcher, const std::wstring& line)
     } else if (verb == L"start-raw") {
         StartLauncher(launcher, Substitute(Rest(line)));
     } else if (verb == L"settings") {
-        const std::string bytes = Narrow(Substitute(Rest(line)));
+        const std::string bytes = tooltext::ToUtf8(Substitute(Rest(line)));
         HANDLE h = ::CreateFileW(SettingsPath().c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
         DWORD written = 0;
         const bool ok = h != INVALID_HANDLE_VALUE &&
@@ -300,7 +271,7 @@ bool RunStep(Launcher& launcher, const std::wstring& line)
     } else if (verb == L"hang") {
         if (words.size() < 2) return false;
         SetHang(words[1]);
-        Record("hang windows=" + Narrow(words[1]));
+        Record("hang windows=" + tooltext::ToUtf8(words[1]));
     } else if (verb == L"wait") {
         ::Sleep(Number(words, 1, 0));
     } else if (verb == L"wait-window") {
@@ -390,7 +361,7 @@ int wmain(int argc, wchar_t** argv)
     int status = 0;
     auto run = [&](const std::wstring& step) {
         if (!RunStep(launcher, step)) {
-            Record("bad-step " + Narrow(step));
+            Record("bad-step " + tooltext::ToUtf8(step));
             status = 2;
         }
     };
