@@ -763,6 +763,20 @@ void CStackLayoutUI::PaintOverlay(HDC hDC, const RECT&)
 }
 
 // ---------------------------------------------------------------------------------------------------------
+// The area that stacked children share: the item rectangle inside the inset, less the visible scroll bars;
+// avail widens by the horizontal bar's range, so content may be wider than the area.
+RECT CStackLayoutUI::StackingArea(SIZE& avail, bool& vbar, bool& hbar) const
+{
+    RECT rc = Deflate(m_rcItem, m_rcInset);
+    vbar = m_pVerticalScrollBar != nullptr && m_pVerticalScrollBar->IsVisible();
+    hbar = m_pHorizontalScrollBar != nullptr && m_pHorizontalScrollBar->IsVisible();
+    if (vbar) rc.right -= m_pVerticalScrollBar->GetFixedWidth();
+    if (hbar) rc.bottom -= m_pHorizontalScrollBar->GetFixedHeight();
+    avail = SIZE{rc.right - rc.left, rc.bottom - rc.top};
+    if (hbar) avail.cx += m_pHorizontalScrollBar->GetScrollRange();
+    return rc;
+}
+
 const wchar_t* CVerticalLayoutUI::GetClassName() const { return L"VerticalLayoutUI"; }
 
 void* CVerticalLayoutUI::QueryKind(const std::wstring& kind)
@@ -774,17 +788,13 @@ void* CVerticalLayoutUI::QueryKind(const std::wstring& kind)
 void CVerticalLayoutUI::SetPos(RECT rcPos)
 {
     CControlUI::SetPos(rcPos);
-    RECT rc = Deflate(m_rcItem, m_rcInset);
-    const bool vbar = m_pVerticalScrollBar != nullptr && m_pVerticalScrollBar->IsVisible();
-    const bool hbar = m_pHorizontalScrollBar != nullptr && m_pHorizontalScrollBar->IsVisible();
-    if (vbar) rc.right -= m_pVerticalScrollBar->GetFixedWidth();
-    if (hbar) rc.bottom -= m_pHorizontalScrollBar->GetFixedHeight();
+    bool vbar = false, hbar = false;
+    SIZE avail{};
+    const RECT rc = StackingArea(avail, vbar, hbar);
     if (m_items.empty()) {
         UpdateScrollBars(rc, 0, 0);
         return;
     }
-    SIZE avail{rc.right - rc.left, rc.bottom - rc.top};
-    if (hbar) avail.cx += m_pHorizontalScrollBar->GetScrollRange();
 
     int adjustables = 0, cyFixed = 0, measured = 0;
     for (CControlUI* p : m_items) {
@@ -845,17 +855,13 @@ void* CHorizontalLayoutUI::QueryKind(const std::wstring& kind)
 void CHorizontalLayoutUI::SetPos(RECT rcPos)
 {
     CControlUI::SetPos(rcPos);
-    RECT rc = Deflate(m_rcItem, m_rcInset);
-    const bool vbar = m_pVerticalScrollBar != nullptr && m_pVerticalScrollBar->IsVisible();
-    const bool hbar = m_pHorizontalScrollBar != nullptr && m_pHorizontalScrollBar->IsVisible();
-    if (vbar) rc.right -= m_pVerticalScrollBar->GetFixedWidth();
-    if (hbar) rc.bottom -= m_pHorizontalScrollBar->GetFixedHeight();
+    bool vbar = false, hbar = false;
+    SIZE avail{};
+    RECT rc = StackingArea(avail, vbar, hbar);
     if (m_items.empty()) {
         UpdateScrollBars(rc, 0, 0);
         return;
     }
-    SIZE avail{rc.right - rc.left, rc.bottom - rc.top};
-    if (hbar) avail.cx += m_pHorizontalScrollBar->GetScrollRange();
 
     int adjustables = 0, cxFixed = 0, measured = 0;
     for (CControlUI* p : m_items) {

@@ -143,6 +143,7 @@ public:
 
 protected:
     RECT SeparatorRect(bool bUseNew) const;
+    RECT StackingArea(SIZE& avail, bool& vbar, bool& hbar) const;
 
     bool m_bVertical;
     int m_iSepSize = 0;

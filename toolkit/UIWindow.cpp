@@ -130,47 +130,46 @@ LRESULT CWindowWnd::Dispatch(UINT message, WPARAM wParam, LPARAM lParam)
     return OnWindowMessage(message, wParam, lParam);
 }
 
+// The object arrives with WM_NCCREATE and is kept with the window: in the window's user data for a class
+// of our own, in a window property for a super class (whose user data belongs to the original class).
+CWindowWnd* CWindowWnd::ObjectOf(HWND hWnd, UINT message, LPARAM lParam, bool inProperty)
+{
+    if (message != WM_NCCREATE) {
+        if (inProperty) return static_cast<CWindowWnd*>(::GetPropW(hWnd, kObjectProp));
+        return reinterpret_cast<CWindowWnd*>(::GetWindowLongPtrW(hWnd, GWLP_USERDATA));
+    }
+    auto* self = static_cast<CWindowWnd*>(reinterpret_cast<const CREATESTRUCTW*>(lParam)->lpCreateParams);
+    if (self) {
+        self->m_hWnd = hWnd;
+        if (inProperty)
+            ::SetPropW(hWnd, kObjectProp, self);
+        else
+            ::SetWindowLongPtrW(hWnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
+    }
+    return self;
+}
+
 LRESULT CALLBACK CWindowWnd::WindowProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam)
 {
-    CWindowWnd* self = nullptr;
-    if (message == WM_NCCREATE) {
-        const auto* cs = reinterpret_cast<const CREATESTRUCTW*>(lParam);
-        self = static_cast<CWindowWnd*>(cs->lpCreateParams);
-        if (self) {
-            self->m_hWnd = hWnd;
-            ::SetWindowLongPtrW(hWnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
-        }
-    } else {
-        self = reinterpret_cast<CWindowWnd*>(::GetWindowLongPtrW(hWnd, GWLP_USERDATA));
-        if (message == WM_MOUSELEAVE) {
-            g_bTrackMouse = true;
-        } else if (message == WM_MOUSEMOVE && g_bTrackMouse) {
-            TRACKMOUSEEVENT tme = {};
-            tme.cbSize = sizeof tme;
-            tme.dwFlags = TME_HOVER | TME_LEAVE;
-            tme.hwndTrack = hWnd;
-            tme.dwHoverTime = 5;
-            ::TrackMouseEvent(&tme);
-            g_bTrackMouse = false;
-        }
+    if (message == WM_MOUSELEAVE) {
+        g_bTrackMouse = true;
+    } else if (message == WM_MOUSEMOVE && g_bTrackMouse) {
+        TRACKMOUSEEVENT tme = {};
+        tme.cbSize = sizeof tme;
+        tme.dwFlags = TME_HOVER | TME_LEAVE;
+        tme.hwndTrack = hWnd;
+        tme.dwHoverTime = 5;
+        ::TrackMouseEvent(&tme);
+        g_bTrackMouse = false;
     }
+    CWindowWnd* self = ObjectOf(hWnd, message, lParam, false);
     if (!self) return ::DefWindowProcW(hWnd, message, wParam, lParam);
     return self->Dispatch(message, wParam, lParam);
 }
 
 LRESULT CALLBACK CWindowWnd::SuperClassProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam)
 {
-    CWindowWnd* self = nullptr;
-    if (message == WM_NCCREATE) {
-        const auto* cs = reinterpret_cast<const CREATESTRUCTW*>(lParam);
-        self = static_cast<CWindowWnd*>(cs->lpCreateParams);
-        if (self) {
-            self->m_hWnd = hWnd;
-            ::SetPropW(hWnd, kObjectProp, self);
-        }
-    } else {
-        self = static_cast<CWindowWnd*>(::GetPropW(hWnd, kObjectProp));
-    }
+    CWindowWnd* self = ObjectOf(hWnd, message, lParam, true);
     if (!self) return ::DefWindowProcW(hWnd, message, wParam, lParam);
     return self->Dispatch(message, wParam, lParam);
 }

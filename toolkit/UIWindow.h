@@ -64,6 +64,7 @@ private:
     bool RegisterWindowClass();
     bool RegisterSuperClass();
     LRESULT Dispatch(UINT message, WPARAM wParam, LPARAM lParam);
+    static CWindowWnd* ObjectOf(HWND hWnd, UINT message, LPARAM lParam, bool inProperty);
     static LRESULT CALLBACK WindowProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam);
     static LRESULT CALLBACK SuperClassProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam);
     static void CALLBACK ShakeTimerProc(HWND hWnd, UINT message, UINT_PTR id, DWORD time);
