@@ -224,93 +224,27 @@ int CContainerUI::LineStep() const
     return 8 + fontHeight;
 }
 
-void CContainerUI::ScrollLineUp()
+void CContainerUI::ScrollBy(int dx, int dy)
 {
     SIZE sz = GetScrollOffset();
-    sz.cy -= LineStep();
+    sz.cx += dx;
+    sz.cy += dy;
     SetScrollOffset(sz);
 }
 
-void CContainerUI::ScrollLineDown()
-{
-    SIZE sz = GetScrollOffset();
-    sz.cy += LineStep();
-    SetScrollOffset(sz);
-}
+void CContainerUI::ScrollLineUp() { ScrollBy(0, -LineStep()); }
+void CContainerUI::ScrollLineDown() { ScrollBy(0, LineStep()); }
+void CContainerUI::ScrollPageUp() { ScrollBy(0, -(InnerRect().bottom - InnerRect().top)); }
+void CContainerUI::ScrollPageDown() { ScrollBy(0, InnerRect().bottom - InnerRect().top); }
+void CContainerUI::ScrollHome() { ScrollBy(0, -GetScrollOffset().cy); }
+void CContainerUI::ScrollEnd() { ScrollBy(0, GetScrollExtent().cy - GetScrollOffset().cy); }
 
-void CContainerUI::ScrollPageUp()
-{
-    SIZE sz = GetScrollOffset();
-    RECT inner = InnerRect();
-    sz.cy -= inner.bottom - inner.top;
-    SetScrollOffset(sz);
-}
-
-void CContainerUI::ScrollPageDown()
-{
-    SIZE sz = GetScrollOffset();
-    RECT inner = InnerRect();
-    sz.cy += inner.bottom - inner.top;
-    SetScrollOffset(sz);
-}
-
-void CContainerUI::ScrollHome()
-{
-    SIZE sz = GetScrollOffset();
-    sz.cy = 0;
-    SetScrollOffset(sz);
-}
-
-void CContainerUI::ScrollEnd()
-{
-    SIZE sz = GetScrollOffset();
-    sz.cy = GetScrollExtent().cy;
-    SetScrollOffset(sz);
-}
-
-void CContainerUI::ScrollLineLeft()
-{
-    SIZE sz = GetScrollOffset();
-    sz.cx -= m_nScrollStep != 0 ? m_nScrollStep : 8;
-    SetScrollOffset(sz);
-}
-
-void CContainerUI::ScrollLineRight()
-{
-    SIZE sz = GetScrollOffset();
-    sz.cx += m_nScrollStep != 0 ? m_nScrollStep : 8;
-    SetScrollOffset(sz);
-}
-
-void CContainerUI::ScrollPageLeft()
-{
-    SIZE sz = GetScrollOffset();
-    RECT inner = InnerRect();
-    sz.cx -= inner.right - inner.left;
-    SetScrollOffset(sz);
-}
-
-void CContainerUI::ScrollPageRight()
-{
-    SIZE sz = GetScrollOffset();
-    RECT inner = InnerRect();
-    sz.cx += inner.right - inner.left;
-    SetScrollOffset(sz);
-}
-
-void CContainerUI::ScrollHomeLeft()
-{
-    SIZE sz = GetScrollOffset();
-    sz.cx = 0;
-    SetScrollOffset(sz);
-}
-
-void CContainerUI::ScrollEndRight()
-{
-    SIZE sz = GetScrollOffset();
-    sz.cx = GetScrollExtent().cx;
-    SetScrollOffset(sz);
-}
+void CContainerUI::ScrollLineLeft() { ScrollBy(-(m_nScrollStep != 0 ? m_nScrollStep : 8), 0); }
+void CContainerUI::ScrollLineRight() { ScrollBy(m_nScrollStep != 0 ? m_nScrollStep : 8, 0); }
+void CContainerUI::ScrollPageLeft() { ScrollBy(-(InnerRect().right - InnerRect().left), 0); }
+void CContainerUI::ScrollPageRight() { ScrollBy(InnerRect().right - InnerRect().left, 0); }
+void CContainerUI::ScrollHomeLeft() { ScrollBy(-GetScrollOffset().cx, 0); }
+void CContainerUI::ScrollEndRight() { ScrollBy(GetScrollExtent().cx - GetScrollOffset().cx, 0); }
 
 void CContainerUI::ShowScrollBars(bool bVertical, bool bHorizontal)
 {

@@ -115,6 +115,7 @@ protected:
     RECT InnerRect() const;
     void DeleteChild(CControlUI* pControl);
     int LineStep() const;
+    void ScrollBy(int dx, int dy);
 
     std::vector<CControlUI*> m_items;
     RECT m_rcInset{};

@@ -1,5 +1,5 @@
-// Seeded mutation fuzzing of everything that reads damaged data: the archive reader, the image
-// specification and the markup reader. Inputs sit at the end of a buffer followed by a no-access page,
+// Seeded mutation fuzzing of everything that reads damaged data: the archive reader, the parser of image
+// attribute values and the markup reader. Inputs sit at the end of a buffer followed by a no-access page,
 // so a read past the end faults; output buffers carry guard bytes that must stay untouched.
 #include "ToolkitTestUtil.h"
 #include "UIArchive.h"
