@@ -241,17 +241,22 @@ UIEvent CUIManager::MakeEvent(int type, CControlUI* pSender) const
     return e;
 }
 
+// The focused control loses the focus to pNew (which may be none): its event, then "killfocus".
+void CUIManager::DropFocus(CControlUI* pNew)
+{
+    if (m_pFocus == nullptr) return;
+    CControlUI* pOld = m_pFocus;
+    UIEvent e = MakeEvent(EV_KILLFOCUS, pNew);
+    pOld->RaiseEvent(e);
+    SendNotification(pOld, L"killfocus");
+    m_pFocus = nullptr;
+}
+
 void CUIManager::SetFocusedControl(CControlUI* pControl)
 {
     if (m_hWndPaint != nullptr && ::GetFocus() != m_hWndPaint && pControl != m_pFocus) ::SetFocus(m_hWndPaint);
     if (pControl == m_pFocus) return;
-    if (m_pFocus != nullptr) {
-        CControlUI* pOld = m_pFocus;
-        UIEvent e = MakeEvent(EV_KILLFOCUS, pControl);
-        pOld->RaiseEvent(e);
-        SendNotification(pOld, L"killfocus");
-        m_pFocus = nullptr;
-    }
+    DropFocus(pControl);
     if (pControl == nullptr) return;
     if (pControl->GetManager() == this && pControl->IsVisible() && pControl->IsEnabled()) {
         m_pFocus = pControl;
@@ -265,13 +270,7 @@ void CUIManager::SetFocusByTab(CControlUI* pControl)
 {
     if (m_hWndPaint != nullptr) ::SetFocus(m_hWndPaint);
     if (pControl == nullptr) return;
-    if (m_pFocus != nullptr) {
-        CControlUI* pOld = m_pFocus;
-        UIEvent e = MakeEvent(EV_KILLFOCUS, pControl);
-        pOld->RaiseEvent(e);
-        SendNotification(pOld, L"killfocus");
-        m_pFocus = nullptr;
-    }
+    DropFocus(pControl);
     if (m_pRoot == nullptr) return;
     TabSearch info;
     info.pFocus = pControl;

@@ -167,6 +167,7 @@ private:
     void MeasureFont(FontRecord& rec);
     void RemoveFromProcessList();
     void LayoutIfNeeded();
+    void DropFocus(CControlUI* pNew);
     void OnPaint();
     void PaintLayered(const RECT& rcUpdate);
     void ShowToolTip(CControlUI* pControl);
