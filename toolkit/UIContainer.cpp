@@ -711,6 +711,32 @@ RECT CStackLayoutUI::StackingArea(SIZE& avail, bool& vbar, bool& hbar) const
     return rc;
 }
 
+// The first stacking pass: children without a size along the axis share what the others and the child
+// padding leave, by integer division (the remainder stays empty). measured counts the children stacked.
+int CStackLayoutUI::StretchExtent(SIZE avail, int& measured) const
+{
+    int adjustables = 0, fixed = 0;
+    measured = 0;
+    for (CControlUI* p : m_items) {
+        if (!p->IsVisible() || p->IsFloat()) continue;
+        const SIZE sz = p->MeasureSize(avail);
+        const RECT pad = p->GetPadding();
+        int extent = m_bVertical ? sz.cy : sz.cx;
+        if (extent == 0)
+            ++adjustables;
+        else if (m_bVertical)
+            extent = ClampSize(extent, p->GetMinHeight(), p->GetMaxHeight());
+        else
+            extent = ClampSize(extent, p->GetMinWidth(), p->GetMaxWidth());
+        fixed += extent + (m_bVertical ? pad.top + pad.bottom : pad.left + pad.right);
+        ++measured;
+    }
+    if (adjustables == 0) return 0;
+    fixed += m_iChildPadding * (measured - 1);
+    const int space = static_cast<int>(m_bVertical ? avail.cy : avail.cx);
+    return std::max(0, (space - fixed) / adjustables);
+}
+
 const wchar_t* CVerticalLayoutUI::GetClassName() const { return L"VerticalLayoutUI"; }
 
 void* CVerticalLayoutUI::QueryKind(const std::wstring& kind)
@@ -730,23 +756,8 @@ void CVerticalLayoutUI::SetPos(RECT rcPos)
         return;
     }
 
-    int adjustables = 0, cyFixed = 0, measured = 0;
-    for (CControlUI* p : m_items) {
-        if (!p->IsVisible() || p->IsFloat()) continue;
-        SIZE sz = p->MeasureSize(avail);
-        if (sz.cy == 0)
-            ++adjustables;
-        else
-            sz.cy = ClampSize(sz.cy, p->GetMinHeight(), p->GetMaxHeight());
-        RECT pad = p->GetPadding();
-        cyFixed += sz.cy + pad.top + pad.bottom;
-        ++measured;
-    }
-    int cyExpand = 0;
-    if (adjustables > 0) {
-        cyFixed += m_iChildPadding * (measured - 1);
-        cyExpand = std::max(0, static_cast<int>((avail.cy - cyFixed) / adjustables));
-    }
+    int measured = 0;
+    const int cyExpand = StretchExtent(avail, measured);
 
     int y = rc.top - (vbar ? m_pVerticalScrollBar->GetScrollPos() : 0);
     const int x = rc.left - (hbar ? m_pHorizontalScrollBar->GetScrollPos() : 0);
@@ -797,23 +808,8 @@ void CHorizontalLayoutUI::SetPos(RECT rcPos)
         return;
     }
 
-    int adjustables = 0, cxFixed = 0, measured = 0;
-    for (CControlUI* p : m_items) {
-        if (!p->IsVisible() || p->IsFloat()) continue;
-        SIZE sz = p->MeasureSize(avail);
-        if (sz.cx == 0)
-            ++adjustables;
-        else
-            sz.cx = ClampSize(sz.cx, p->GetMinWidth(), p->GetMaxWidth());
-        RECT pad = p->GetPadding();
-        cxFixed += sz.cx + pad.left + pad.right;
-        ++measured;
-    }
-    int cxExpand = 0;
-    if (adjustables > 0) {
-        cxFixed += m_iChildPadding * (measured - 1);
-        cxExpand = std::max(0, static_cast<int>((avail.cx - cxFixed) / adjustables));
-    }
+    int measured = 0;
+    const int cxExpand = StretchExtent(avail, measured);
 
     int x = rc.left - (hbar ? m_pHorizontalScrollBar->GetScrollPos() : 0);
     int cxNeeded = 0;

@@ -145,6 +145,7 @@ public:
 protected:
     RECT SeparatorRect(bool bUseNew) const;
     RECT StackingArea(SIZE& avail, bool& vbar, bool& hbar) const;
+    int StretchExtent(SIZE avail, int& measured) const;
 
     bool m_bVertical;
     int m_iSepSize = 0;

@@ -252,6 +252,17 @@ void CUIManager::DropFocus(CControlUI* pNew)
     m_pFocus = nullptr;
 }
 
+// The pressed control lets go of the mouse; it is returned for its last event.
+CControlUI* CUIManager::ReleasePressedControl()
+{
+    CControlUI* pControl = m_pEventClick;
+    if (pControl == nullptr) return nullptr;
+    m_pEventClick = nullptr;
+    m_bMouseCapture = false;
+    ::ReleaseCapture();
+    return pControl;
+}
+
 void CUIManager::SetFocusedControl(CControlUI* pControl)
 {
     if (m_hWndPaint != nullptr && ::GetFocus() != m_hWndPaint && pControl != m_pFocus) ::SetFocus(m_hWndPaint);
@@ -928,11 +939,8 @@ bool CUIManager::HandleWindowMessage(UINT uMsg, WPARAM wParam, LPARAM lParam, LR
     case WM_LBUTTONUP: {
         POINT pt = PointFromLParam(lParam);
         m_ptLastMousePos = pt;
-        if (m_pEventClick == nullptr) return false;
-        CControlUI* pControl = m_pEventClick;
-        m_pEventClick = nullptr;
-        m_bMouseCapture = false;
-        ::ReleaseCapture();
+        CControlUI* pControl = ReleasePressedControl();
+        if (pControl == nullptr) return false;
         UIEvent e = MakeEvent(EV_BUTTONUP, pControl);
         e.ptMouse = pt;
         e.wParam = wParam;
@@ -945,11 +953,8 @@ bool CUIManager::HandleWindowMessage(UINT uMsg, WPARAM wParam, LPARAM lParam, LR
         POINT pt = PointFromLParam(lParam);
         ::ScreenToClient(m_hWndPaint, &pt);
         m_ptLastMousePos = pt;
-        if (m_pEventClick == nullptr) return false;
-        CControlUI* pControl = m_pEventClick;
-        m_pEventClick = nullptr;
-        m_bMouseCapture = false;
-        ::ReleaseCapture();
+        CControlUI* pControl = ReleasePressedControl();
+        if (pControl == nullptr) return false;
         UIEvent e = MakeEvent(EV_CONTEXTMENU, pControl);
         e.ptMouse = pt;
         e.lParam = reinterpret_cast<LPARAM>(pControl);

@@ -168,6 +168,7 @@ private:
     void RemoveFromProcessList();
     void LayoutIfNeeded();
     void DropFocus(CControlUI* pNew);
+    CControlUI* ReleasePressedControl();
     void OnPaint();
     void PaintLayered(const RECT& rcUpdate);
     void ShowToolTip(CControlUI* pControl);
