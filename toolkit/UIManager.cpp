@@ -252,6 +252,16 @@ void CUIManager::DropFocus(CControlUI* pNew)
     m_pFocus = nullptr;
 }
 
+// Keyboard events carry the character or virtual key in both key and wParam.
+void CUIManager::RaiseKeyEvent(int type, CControlUI* pControl, WPARAM wParam, LPARAM lParam)
+{
+    UIEvent e = MakeEvent(type, pControl);
+    e.key = static_cast<wchar_t>(wParam);
+    e.wParam = wParam;
+    e.lParam = lParam;
+    pControl->RaiseEvent(e);
+}
+
 // The pressed control lets go of the mouse; it is returned for its last event.
 CControlUI* CUIManager::ReleasePressedControl()
 {
@@ -997,34 +1007,19 @@ bool CUIManager::HandleWindowMessage(UINT uMsg, WPARAM wParam, LPARAM lParam, LR
     }
     case WM_KEYDOWN:
         if (m_pFocus != nullptr) {
-            CControlUI* pControl = m_pFocus;
-            UIEvent e = MakeEvent(EV_KEYDOWN, pControl);
-            e.key = static_cast<wchar_t>(wParam);
-            e.wParam = wParam;
-            e.lParam = lParam;
-            m_pEventKey = pControl;
-            pControl->RaiseEvent(e);
+            m_pEventKey = m_pFocus;
+            RaiseKeyEvent(EV_KEYDOWN, m_pFocus, wParam, lParam);
         }
         return false;
     case WM_KEYUP:
         if (m_pEventKey != nullptr) {
             CControlUI* pControl = m_pEventKey;
             m_pEventKey = nullptr;
-            UIEvent e = MakeEvent(EV_KEYUP, pControl);
-            e.key = static_cast<wchar_t>(wParam);
-            e.wParam = wParam;
-            e.lParam = lParam;
-            pControl->RaiseEvent(e);
+            RaiseKeyEvent(EV_KEYUP, pControl, wParam, lParam);
         }
         return false;
     case WM_CHAR:
-        if (m_pFocus != nullptr) {
-            UIEvent e = MakeEvent(EV_CHAR, m_pFocus);
-            e.key = static_cast<wchar_t>(wParam);
-            e.wParam = wParam;
-            e.lParam = lParam;
-            m_pFocus->RaiseEvent(e);
-        }
+        if (m_pFocus != nullptr) RaiseKeyEvent(EV_CHAR, m_pFocus, wParam, lParam);
         return false;
     case WM_KILLFOCUS:
         if (wParam != 0 && m_pFocus != nullptr && wcscmp(m_pFocus->GetClassName(), L"RichEditUI") == 0 &&
@@ -1074,13 +1069,7 @@ bool CUIManager::PreMessageHandler(UINT uMsg, WPARAM wParam, LPARAM lParam, LRES
         }
         break;
     case WM_SYSKEYDOWN:
-        if (m_pFocus != nullptr) {
-            UIEvent e = MakeEvent(EV_SYSKEY, m_pFocus);
-            e.key = static_cast<wchar_t>(wParam);
-            e.wParam = wParam;
-            e.lParam = lParam;
-            m_pFocus->RaiseEvent(e);
-        }
+        if (m_pFocus != nullptr) RaiseKeyEvent(EV_SYSKEY, m_pFocus, wParam, lParam);
         break;
     case WM_SYSCHAR: {
         if (m_pRoot == nullptr) break;

@@ -169,6 +169,7 @@ private:
     void LayoutIfNeeded();
     void DropFocus(CControlUI* pNew);
     CControlUI* ReleasePressedControl();
+    void RaiseKeyEvent(int type, CControlUI* pControl, WPARAM wParam, LPARAM lParam);
     void OnPaint();
     void PaintLayered(const RECT& rcUpdate);
     void ShowToolTip(CControlUI* pControl);
