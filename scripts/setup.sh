@@ -30,27 +30,32 @@ can_run_i386() {
 }
 
 mkdir -p "$deps"
+# A machine where the 32-bit Wine could not be installed once (see below) keeps to the 64-bit build.
 if [ -n "${VEMRA_TEST_ARCH:-}" ]; then
     arch=$VEMRA_TEST_ARCH
+elif [ -f "$deps/no-wine32" ]; then
+    arch=x86_64
 elif can_run_i386; then
     arch=i686
 else
     arch=x86_64
 fi
-echo "$arch" >"$deps/test-arch"
 
 common_pkgs=(cmake ninja-build dpkg-dev g++-mingw-w64-i686-posix googletest libstb-dev zip
              xvfb imagemagick x11-apps xcompmgr fonts-wqy-microhei fonts-wine fonts-liberation)
-if [ "$arch" = i686 ]; then
-    say "32-bit programs run here: tests use 32-bit Wine and the 32-bit product"
-    wine_pkgs=(wine wine32:i386 libxrender1:i386 libxcomposite1:i386 libxrandr2:i386 libxi6:i386
-               libxcursor1:i386 libxfixes3:i386 libxinerama1:i386 libxxf86vm1:i386 libgnutls30:i386
-               libdbus-1-3:i386)
-else
-    say "this machine cannot execute 32-bit x86 code: tests use 64-bit Wine and a 64-bit build"
-    wine_pkgs=(wine64 g++-mingw-w64-x86-64-posix libxrender1 libxcomposite1 libxrandr2 libxi6 libxcursor1
-               libxfixes3 libxinerama1 libxxf86vm1 libgnutls30 libdbus-1-3)
-fi
+choose_wine() {
+    if [ "$arch" = i686 ]; then
+        say "32-bit programs run here: tests use 32-bit Wine and the 32-bit product"
+        wine_pkgs=(wine wine32:i386 libxrender1:i386 libxcomposite1:i386 libxrandr2:i386 libxi6:i386
+                   libxcursor1:i386 libxfixes3:i386 libxinerama1:i386 libxxf86vm1:i386 libgnutls30:i386
+                   libdbus-1-3:i386)
+    else
+        say "tests use 64-bit Wine and a 64-bit build of the same sources"
+        wine_pkgs=(wine64 g++-mingw-w64-x86-64-posix libxrender1 libxcomposite1 libxrandr2 libxi6 libxcursor1
+                   libxfixes3 libxinerama1 libxxf86vm1 libgnutls30 libdbus-1-3)
+    fi
+}
+choose_wine
 
 missing=()
 for p in "${common_pkgs[@]}" "${wine_pkgs[@]}"; do
@@ -83,16 +88,34 @@ for d in 'libjsoncpp-*' 'tinyxml-*' 'zlib-1*'; do compgen -G "$deps/src/$d/" >/d
 
 if [ ${#missing[@]} -gt 0 ] || [ $need_update -eq 1 ] || [ $need_sources -eq 1 ]; then
     say "apt-get update"
-    $SUDO apt-get update -q >/dev/null
+    # A mirror caught mid-sync fails one index now and then; apt keeps the others, so go on with them and
+    # let the install below say whether anything is really missing.
+    if ! $SUDO apt-get update -q >"$deps/apt-update.log" 2>&1 || grep -q '^E: ' "$deps/apt-update.log"; then
+        sleep 5
+        $SUDO apt-get update -q >"$deps/apt-update.log" 2>&1 ||
+            say "apt-get update reported errors (going on with the indexes it has): $(grep '^E: ' "$deps/apt-update.log" | head -n 2 | tr '\n' ' ')"
+    fi
 fi
 if [ ${#missing[@]} -gt 0 ]; then
     say "installing ${#missing[@]} packages (about a minute): ${missing[*]}"
-    for group in common wine; do
-        if [ $group = common ]; then pkgs=("${common_pkgs[@]}"); else pkgs=("${wine_pkgs[@]}"); fi
-        $SUDO apt-get install -y -q --no-install-recommends "${pkgs[@]}" >"$deps/apt-$group.log" 2>&1 ||
-            { tail -n 20 "$deps/apt-$group.log"; say "apt-get install failed"; exit 1; }
-        say "installed the $group packages"
-    done
+    $SUDO apt-get install -y -q --no-install-recommends "${common_pkgs[@]}" >"$deps/apt-common.log" 2>&1 ||
+        { tail -n 20 "$deps/apt-common.log"; say "apt-get install failed"; exit 1; }
+    say "installed the common packages"
+    if ! $SUDO apt-get install -y -q --no-install-recommends "${wine_pkgs[@]}" >"$deps/apt-wine.log" 2>&1; then
+        # The i386 libraries must match the installed 64-bit ones version for version; a mirror whose i386
+        # index is stale or missing makes that impossible. The 64-bit build tests the same sources.
+        if [ "$arch" = i686 ] && [ -z "${VEMRA_TEST_ARCH:-}" ]; then
+            say "the 32-bit Wine cannot be installed from this mirror ($(grep -m1 '^E: ' "$deps/apt-wine.log"))"
+            touch "$deps/no-wine32"
+            arch=x86_64
+            choose_wine
+            $SUDO apt-get install -y -q --no-install-recommends "${wine_pkgs[@]}" >"$deps/apt-wine.log" 2>&1 ||
+                { tail -n 20 "$deps/apt-wine.log"; say "apt-get install failed"; exit 1; }
+        else
+            tail -n 20 "$deps/apt-wine.log"; say "apt-get install failed"; exit 1
+        fi
+    fi
+    say "installed the wine packages"
     for p in "${common_pkgs[@]}" "${wine_pkgs[@]}"; do
         dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' ||
             { say "package $p did not install"; exit 1; }
@@ -116,4 +139,5 @@ fetch() { # source package, folder glob once unpacked, .dsc name prefix
 fetch libjsoncpp-dev 'libjsoncpp-*' libjsoncpp
 fetch tinyxml 'tinyxml-*' tinyxml
 fetch zlib 'zlib-1*' zlib
+echo "$arch" >"$deps/test-arch"
 say "ready (tests run on $arch)"
