@@ -1,9 +1,11 @@
 #include "UIBuilder.h"
 
+#include "UIActiveX.h"
 #include "UIContainer.h"
 #include "UILabel.h"
 #include "UIManager.h"
 #include "UIResources.h"
+#include "UIWebBrowser.h"
 
 #include <functional>
 #include <map>
@@ -37,8 +39,8 @@ bool IsWindowLevelElement(const wchar_t* name)
 
 CControlUI* CreateControlByElementName(const std::wstring& elementName)
 {
-    // Elements of classes this toolkit does not carry ("Edit", "List", "TileLayout", the ActiveX host ...)
-    // are not listed: they reach the window's callback like any custom element.
+    // Elements of classes this toolkit does not carry ("Edit", "List", "TileLayout" ...) are not listed:
+    // they reach the window's callback like any custom element.
     static const std::map<std::wstring, std::function<CControlUI*()>> table = {
         {L"Control", [] { return new CControlUI; }},
         {L"Container", [] { return new CContainerUI; }},
@@ -49,6 +51,8 @@ CControlUI* CreateControlByElementName(const std::wstring& elementName)
         {L"Button", [] { return new CButtonUI; }},
         {L"Progress", [] { return new CProgressUI; }},
         {L"ScrollBar", [] { return new CScrollBarUI; }},
+        {L"ActiveX", [] { return new CActiveXUI; }},
+        {L"WebBrowser", [] { return new CWebBrowserUI; }},
     };
     auto it = table.find(elementName);
     return it == table.end() ? nullptr : it->second();
