@@ -65,6 +65,20 @@ winepath_w() { # a unix path as Wine's Z: drive sees it
     printf 'Z:%s' "$1" | tr '/' '\\'
 }
 
+# The stand-in browser engine (tools/fake_browser) answers for the WebBrowser class in this prefix, in the
+# registry view of the build's architecture. Written on every start: wineboot -u (which Wine also runs after
+# a version change) puts its own engine back. Links that a page opens in the default browser go nowhere:
+# an empty browser list keeps winebrowser from starting a program of the host.
+register_stand_ins() {
+    local view=/reg:32 key='HKLM\Software\Classes\CLSID\{8856F961-340A-11D0-A96B-00C04FD705A2}\InprocServer32'
+    [ "$VEMRA_WINEARCH" = win64 ] && view=/reg:64
+    {
+        "$WINELOADER" reg add "$key" /ve /d "$(winepath_w "$build/bin/fake_browser.dll")" /f "$view" &&
+            "$WINELOADER" reg add "$key" /v ThreadingModel /d Apartment /f "$view" &&
+            "$WINELOADER" reg add 'HKCU\Software\Wine\WineBrowser' /v Browsers /d '' /f
+    } >"$state/register.log" 2>&1 </dev/null || { say "registering the stand-in browser failed:"; cat "$state/register.log"; return 1; }
+}
+
 case "$cmd" in
 start)
     mkdir -p "$state"
@@ -77,6 +91,7 @@ start)
     "$WINESERVER" -p >"$state/wineserver.log" 2>&1 </dev/null
     # Start Wine's own services now, for the same reason.
     "$WINELOADER" cmd /c exit 0 >"$state/warmup.log" 2>&1 </dev/null
+    register_stand_ins || exit 1
     say "ready"
     ;;
 stop)
