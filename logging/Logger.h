@@ -54,3 +54,6 @@ private:
 // Every log site passes its own function name, class-qualified for methods ("GameLoaderWnd::LoadGame").
 #define VLOG(level, function, message) \
     Logger::instance().log((level), __FILE_NAME__, __LINE__, (function), (message))
+// The same with a given source line, for records whose line number readers of the log rely on.
+#define VLOG_AT(level, line, function, message) \
+    Logger::instance().log((level), __FILE_NAME__, (line), (function), (message))
