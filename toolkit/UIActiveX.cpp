@@ -1,5 +1,6 @@
 #include "UIActiveX.h"
 
+#include "UIComPtr.h"
 #include "UIManager.h"
 
 #include <windowsx.h>
@@ -165,7 +166,7 @@ bool CActiveXUI::CreateHostedObject()
     if (FAILED(created.As(&m_hostedObject))) return false;
     created.Reset();
 
-    m_site.Attach(new (std::nothrow) CActiveXCtrl(this));
+    m_site = AdoptComPtr(new (std::nothrow) CActiveXCtrl(this));
     if (!m_site) return false;
 
     DWORD misc = 0;
@@ -363,10 +364,14 @@ CActiveXCtrl::~CActiveXCtrl()
 
 void CActiveXCtrl::Detach() noexcept
 {
-    // Each frame may hold the object, which may hold the frame: the frames let go of it first.
-    std::vector<ComPtr<CActiveXFrameWnd>> frames(m_frames.begin(), m_frames.end());
-    for (const auto& frame : frames) frame->DropActiveObject();
-    frames.clear();
+    // Each frame may hold the object, which may hold the frame: the frames let go of it first. Each is kept
+    // alive meanwhile, since dropping one object may end other frames.
+    try {
+        std::vector<ComPtr<CActiveXFrameWnd>> frames(m_frames.begin(), m_frames.end());
+        for (const auto& frame : frames) frame->DropActiveObject();
+    } catch (...) {
+        // No memory for the list: the frames keep their object until it lets go of them itself.
+    }
     m_viewObject.Reset();
     m_inPlaceObject.Reset();
     m_inPlaceWindowless.Reset();
@@ -562,7 +567,11 @@ HRESULT STDMETHODCALLTYPE CActiveXCtrl::SetFocus(WINBOOL fFocus) noexcept
 {
     if (m_pOwner == nullptr) return E_UNEXPECTED;
     m_bFocused = fFocus != FALSE;
-    if (m_bFocused) m_pOwner->SetFocus();
+    try {
+        if (m_bFocused) m_pOwner->SetFocus();  // listeners of the focus notification run here
+    } catch (...) {
+        return E_UNEXPECTED;
+    }
     return S_OK;
 }
 

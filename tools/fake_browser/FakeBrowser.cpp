@@ -2,6 +2,7 @@
 #include "FakeBrowser.h"
 
 #include "UIComGuids.h"
+#include "UIComPtr.h"
 #include "UIHandle.h"
 
 #include <exdispid.h>
@@ -842,7 +843,7 @@ bool CFakeBrowser::FireBeforeNavigate(const std::wstring& url)
 void CFakeBrowser::FireNavigateComplete(const std::wstring& url)
 {
     m_location = url;
-    m_document.Attach(new (std::nothrow) CFakeDocument(url));
+    m_document = SkinUI::AdoptComPtr(new (std::nothrow) CFakeDocument(url));
     CBstr address(url);
     VARIANT vUrl = Str(address.Get());
     VARIANT args[2];
@@ -856,7 +857,7 @@ void CFakeBrowser::FireDocumentComplete(const std::wstring& url, bool frame)
 {
     ComPtr<IDispatch> source;
     if (frame)
-        source.Attach(new (std::nothrow) CFakeFrame());
+        source = SkinUI::AdoptComPtr<IDispatch>(new (std::nothrow) CFakeFrame());
     else
         source = static_cast<IWebBrowser2*>(this);
     if (!frame) m_complete = true;
@@ -907,8 +908,7 @@ void CFakeBrowser::FireNewWindow(const std::wstring& url, const std::wstring& co
     args[1] = Str(from.Get());
     args[0] = Str(address.Get());
     Fire(DISPID_NEWWINDOW3, args, 5);
-    ComPtr<IDispatch> given;
-    given.Attach(newWindow);  // a handler may hand over a browser of its own
+    const ComPtr<IDispatch> given = SkinUI::AdoptComPtr(newWindow);  // a handler may hand over a browser
     Record(L"event name=NewWindow3 url=" + Field(url) + L" context=" + Field(context) + L" cancel=" + Flag(cancel) +
            L" opened=" + (cancel == VARIANT_FALSE ? L"1" : L"0") + L" ms=" + std::to_wstring(Ms()));
 }

@@ -2,6 +2,7 @@
 #include "FakeBrowser.h"
 
 #include "ToolText.h"
+#include "UIComPtr.h"
 #include "UIHandle.h"
 
 #include <cstdio>
@@ -93,8 +94,7 @@ public:
         if (ppv == nullptr) return E_POINTER;
         *ppv = nullptr;
         if (pOuter != nullptr) return CLASS_E_NOAGGREGATION;
-        ComPtr<CFakeBrowser> browser;
-        browser.Attach(new (std::nothrow) CFakeBrowser(m_clsid));
+        const ComPtr<CFakeBrowser> browser = SkinUI::AdoptComPtr(new (std::nothrow) CFakeBrowser(m_clsid));
         if (!browser) return E_OUTOFMEMORY;
         return browser->QueryInterface(riid, ppv);
     }
@@ -190,8 +190,8 @@ extern "C" HRESULT STDAPICALLTYPE DllGetClassObject(REFCLSID rclsid, REFIID riid
     *ppv = nullptr;
     if (rclsid != CLSID_WebBrowser && rclsid != fakebrowser::CLSID_FakeBrowserPrivate)
         return CLASS_E_CLASSNOTAVAILABLE;
-    ComPtr<IClassFactory> factory;
-    factory.Attach(new (std::nothrow) fakebrowser::CFactory(rclsid));
+    const ComPtr<IClassFactory> factory =
+        SkinUI::AdoptComPtr<IClassFactory>(new (std::nothrow) fakebrowser::CFactory(rclsid));
     if (!factory) return E_OUTOFMEMORY;
     return factory->QueryInterface(riid, ppv);
 }
