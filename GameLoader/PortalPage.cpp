@@ -1,6 +1,7 @@
 #include "PortalPage.h"
 
 #include "Common.h"
+#include "UIHandle.h"
 
 #include <windows.h>
 
@@ -122,4 +123,27 @@ bool IsWebAddress(const std::wstring& url)
         if (c <= 0x20 || c == L'"' || c == 0x7F) return false;
     AddressParts parts;
     return SplitAddress(url, parts) && (parts.scheme == L"http" || parts.scheme == L"https");
+}
+
+bool SetBrowserEmulation(const std::wstring& exeName)
+{
+    if (exeName.empty()) return false;
+    SkinUI::CUniqueHkey key;
+    if (::RegCreateKeyExW(HKEY_CURRENT_USER,
+                          L"Software\\Microsoft\\Internet Explorer\\Main\\FeatureControl\\FEATURE_BROWSER_EMULATION", 0,
+                          nullptr, 0, KEY_SET_VALUE, nullptr, key.AddressOf(), nullptr) != ERROR_SUCCESS)
+        return false;
+    const DWORD mode = kBrowserEmulationMode;
+    return ::RegSetValueExW(key.Get(), exeName.c_str(), 0, REG_DWORD, reinterpret_cast<const BYTE*>(&mode),
+                            sizeof mode) == ERROR_SUCCESS;
+}
+
+std::wstring ExecutableName()
+{
+    wchar_t path[MAX_PATH * 2] = {};
+    const DWORD n = ::GetModuleFileNameW(nullptr, path, static_cast<DWORD>(std::size(path)));
+    if (n == 0 || n >= std::size(path)) return {};
+    const std::wstring full(path, n);
+    const size_t slash = full.find_last_of(L"\\/");
+    return slash == std::wstring::npos ? full : full.substr(slash + 1);
 }

@@ -28,3 +28,11 @@ bool IsPortalAddress(const std::wstring& url);
 // An http or https address with a host and no blank, quote or control character: what the launcher may hand
 // to the default browser.
 bool IsWebAddress(const std::wstring& url);
+
+// The platform's engine renders pages of a program in its current mode (11001) rather than the legacy one when
+// the per-user FEATURE_BROWSER_EMULATION value for the program's executable name says so. Set it before the
+// browser is created; false when the value could not be written.
+inline constexpr unsigned long kBrowserEmulationMode = 11001;
+bool SetBrowserEmulation(const std::wstring& exeName);
+// The running program's executable name ("vemra2_main.exe").
+std::wstring ExecutableName();

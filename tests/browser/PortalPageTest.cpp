@@ -121,3 +121,19 @@ TEST(PortalAddress, WebAddressesForTheDefaultBrowser)
     };
     for (const auto& c : cases) EXPECT_EQ(IsWebAddress(c.url), c.web) << Narrow(c.url);
 }
+
+TEST(PortalAddress, BrowserEmulationModeIsWrittenForTheProgram)
+{
+    const std::wstring name = L"vemra2-emulation-test-" + std::to_wstring(::GetCurrentProcessId()) + L".exe";
+    const wchar_t* key = L"Software\\Microsoft\\Internet Explorer\\Main\\FeatureControl\\FEATURE_BROWSER_EMULATION";
+    ASSERT_TRUE(SetBrowserEmulation(name));
+    DWORD mode = 0;
+    DWORD size = sizeof mode;
+    DWORD type = 0;
+    EXPECT_EQ(::RegGetValueW(HKEY_CURRENT_USER, key, name.c_str(), RRF_RT_ANY, &type, &mode, &size), ERROR_SUCCESS);
+    EXPECT_EQ(type, static_cast<DWORD>(REG_DWORD));
+    EXPECT_EQ(mode, 11001u);
+    (void)::RegDeleteKeyValueW(HKEY_CURRENT_USER, key, name.c_str());
+    EXPECT_FALSE(SetBrowserEmulation(L""));
+    EXPECT_EQ(ExecutableName(), L"browser_tests.exe");
+}
