@@ -140,6 +140,55 @@ ProcessResult RunProcess(const std::wstring& program, const std::wstring& argume
     return result;
 }
 
+HWND FindLauncherWindow(DWORD processId)
+{
+    struct Search {
+        DWORD processId;
+        HWND found;
+    } search = {processId, nullptr};
+    ::EnumWindows(
+        [](HWND hWnd, LPARAM lParam) -> BOOL {
+            auto* s = reinterpret_cast<Search*>(lParam);
+            DWORD owner = 0;
+            ::GetWindowThreadProcessId(hWnd, &owner);
+            wchar_t title[64] = {};
+            ::GetWindowTextW(hWnd, title, 64);
+            if (owner != s->processId || std::wcscmp(title, L"Vemrakai2") != 0) return TRUE;
+            s->found = hWnd;
+            return FALSE;
+        },
+        reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
+HWND WaitForLauncherWindow(HANDLE hProcess, DWORD timeoutMs)
+{
+    const DWORD processId = ::GetProcessId(hProcess);
+    const DWORD start = ::GetTickCount();
+    for (;;) {
+        if (HWND h = FindLauncherWindow(processId)) return h;
+        if (::GetTickCount() - start >= timeoutMs) return nullptr;
+        if (WaitPumping(hProcess, 20)) return FindLauncherWindow(processId);
+    }
+}
+
+ProcessResult RunLauncherAndClose(const std::wstring& arguments, DWORD timeoutMs)
+{
+    ProcessResult result;
+    const DWORD start = ::GetTickCount();
+    HANDLE h = StartProcess(LauncherPath(), arguments);
+    if (!h) return result;
+    result.started = true;
+    if (HWND hWnd = WaitForLauncherWindow(h, timeoutMs)) ::PostMessageW(hWnd, WM_CLOSE, 0, 0);
+    const DWORD spent = ::GetTickCount() - start;
+    result.finished = WaitPumping(h, timeoutMs > spent ? timeoutMs - spent : 0);
+    if (!result.finished) ::TerminateProcess(h, 259);
+    ::GetExitCodeProcess(h, &result.exitCode);
+    ::CloseHandle(h);
+    result.elapsedMs = ::GetTickCount() - start;
+    return result;
+}
+
 std::vector<DWORD> CaptureClient(HWND hWnd, int& width, int& height)
 {
     RECT rc = {};
