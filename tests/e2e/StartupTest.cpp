@@ -1,4 +1,5 @@
 // The launcher process as the parent client and a user see it: single instance, exit codes, the log.
+#include "SimSupport.h"
 #include "TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -36,21 +37,7 @@ HWND CreateTitledWindow(const wchar_t* title)
                              wc.hInstance, nullptr);
 }
 
-// Log lines that a run appends, read from the offset the file had before it.
-class LogTail {
-public:
-    LogTail() : m_offset(test::ReadFileBytes(test::TodaysLogPath()).size()) {}
-    std::string NewText() const { return test::ReadFileBytes(test::TodaysLogPath()).substr(m_offset); }
-    std::vector<std::string> NewMessages() const
-    {
-        std::vector<std::string> out;
-        for (const auto& line : test::SplitCrLf(NewText())) out.push_back(test::LogMessage(line));
-        return out;
-    }
-
-private:
-    size_t m_offset;
-};
+using test::LogTail;
 
 bool Contains(const std::vector<std::string>& lines, const std::string& text)
 {
