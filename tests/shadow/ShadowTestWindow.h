@@ -62,10 +62,13 @@ public:
         return ::lstrcmpiW(elementName, L"IeBrowser") == 0 ? new SkinUI::CControlUI : nullptr;
     }
 
-    // Created hidden at (x, y); the skin gives the size.
+    // Created hidden, then placed at (x, y) (the window base puts a new window at the origin); the skin
+    // gives the size.
     HWND Open(int x, int y, DWORD style = WS_POPUP)
     {
-        return Create(nullptr, L"shadow test", style, WS_EX_TOOLWINDOW, x, y, 0, 0);
+        if (!Create(nullptr, L"shadow test", style, WS_EX_TOOLWINDOW, 0, 0, 0, 0)) return nullptr;
+        ::SetWindowPos(m_hWnd, nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+        return m_hWnd;
     }
     SkinUI::CShadowUI& Shadow() { return *m_manager.GetShadow(); }
     HWND ShadowWindow() { return Shadow().GetShadowWindow(); }
