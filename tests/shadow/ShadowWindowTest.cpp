@@ -54,19 +54,6 @@ int CountShadowWindowsOf(HWND hOwner)
 
 }  // namespace
 
-TEST_F(ShadowWindow, ClassIsRegisteredOnceAsTheToolkitAsks)
-{
-    EXPECT_TRUE(CShadowUI::Initialize(::GetModuleHandleW(nullptr)));
-    WNDCLASSEXW wc{};
-    wc.cbSize = sizeof wc;
-    ASSERT_TRUE(::GetClassInfoExW(::GetModuleHandleW(nullptr), CShadowUI::kWindowClass, &wc));
-    EXPECT_EQ(static_cast<UINT>(CS_HREDRAW | CS_VREDRAW), wc.style);
-    EXPECT_EQ(reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(COLOR_WINDOW + 1)), wc.hbrBackground);
-    EXPECT_EQ(::LoadCursorW(nullptr, IDC_ARROW), wc.hCursor);
-    EXPECT_EQ(0, wc.cbClsExtra + wc.cbWndExtra);
-    EXPECT_EQ(nullptr, wc.hIcon);
-}
-
 TEST_F(ShadowWindow, MainWindowShadowAppearsWithTheWindowAndFollowsIt)
 {
     ShadowedWnd wnd(L"GameLoader.xml");
@@ -76,6 +63,9 @@ TEST_F(ShadowWindow, MainWindowShadowAppearsWithTheWindowAndFollowsIt)
     ASSERT_TRUE(::IsWindow(hShadow));
     EXPECT_EQ(&wnd.Shadow(), CShadowUI::FromOwner(hWnd));
     EXPECT_NE(::GetClassLongPtrW(hWnd, GCLP_WNDPROC), ::GetWindowLongPtrW(hWnd, GWLP_WNDPROC)) << "owner hooked";
+    wchar_t className[32] = {};
+    ::GetClassNameW(hShadow, className, 32);
+    EXPECT_STREQ(CShadowUI::kWindowClass, className);
     EXPECT_EQ(hWnd, ::GetWindow(hShadow, GW_OWNER));
     EXPECT_EQ(static_cast<LONG_PTR>(WS_EX_LAYERED | WS_EX_TRANSPARENT),
               ::GetWindowLongPtrW(hShadow, GWL_EXSTYLE) & (WS_EX_LAYERED | WS_EX_TRANSPARENT));
@@ -91,6 +81,10 @@ TEST_F(ShadowWindow, MainWindowShadowAppearsWithTheWindowAndFollowsIt)
     EXPECT_FALSE(wnd.Shadow().IsRedrawPending());
     EXPECT_EQ(1u, wnd.Shadow().GetDrawCount());
     ExpectShadowFor(wnd, 960, 620);
+    // Clicks go through the shadow: to the window in the middle, past it along the frame.
+    const RECT rc = wnd.WindowRect();
+    EXPECT_EQ(hWnd, ::WindowFromPoint(POINT{(rc.left + rc.right) / 2, (rc.top + rc.bottom) / 2}));
+    EXPECT_NE(hShadow, ::WindowFromPoint(POINT{rc.left - 3, (rc.top + rc.bottom) / 2}));
 
     // A move only moves the shadow; the end of an interactive move or size draws it again.
     ::SetWindowPos(hWnd, nullptr, 150, 90, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);

@@ -156,8 +156,10 @@ int wmain(int argc, wchar_t** argv)
                           const_cast<POINT*>(&origin), 0, &blend, ULW_ALPHA);
     Pump();
 
-    std::printf("shadow of the %ldx%ld main window: %ldx%ld, %d runs each, interleaved\n", 960L, 620L, size.cx,
-                size.cy, runs);
+    RECT rcOwner{};
+    ::GetWindowRect(owner.m_hWnd, &rcOwner);
+    std::printf("shadow of the %ldx%ld main window: %ldx%ld, %d runs each, interleaved\n",
+                rcOwner.right - rcOwner.left, rcOwner.bottom - rcOwner.top, size.cx, size.cy, runs);
     std::vector<double> bare, update, drawing;
     for (int i = 0; i < runs; ++i) {
         double t0 = NowMs();
