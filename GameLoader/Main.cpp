@@ -6,6 +6,7 @@
 #include "Logger.h"
 #include "UIManager.h"
 #include "UIResources.h"
+#include "UIShadow.h"
 
 #include <objbase.h>
 #include <shlwapi.h>
@@ -76,6 +77,7 @@ int WINAPI wWinMain(HINSTANCE hInstance, HINSTANCE, LPWSTR, int)
     }
 
     SkinUI::CSkinResources::SetModule(hInstance);
+    (void)SkinUI::CShadowUI::Initialize(hInstance);  // a shadow that cannot have its class simply never shows
 
     // The object deletes itself when its window is gone; its end posts the quit message.
     auto* mainWnd = new GameLoaderWnd(cmdJson);
