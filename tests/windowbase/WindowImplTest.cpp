@@ -353,6 +353,15 @@ TEST(WindowImpl, TabReturnEscapeAndSpaceFromTheKeyboard)
     ::DestroyWindow(hWnd);
 }
 
+// A named callback: a lambda has the wrong calling convention for the 32-bit build.
+BOOL CALLBACK MarkFailureText(HWND hChild, LPARAM found)
+{
+    wchar_t buf[64] = {};
+    ::GetWindowTextW(hChild, buf, 64);
+    if (std::wstring(buf) == L"加载资源失败！") *reinterpret_cast<bool*>(found) = true;
+    return TRUE;
+}
+
 TEST(WindowImpl, SkinThatCannotBeBuiltShowsTheMessageAndExitsWithOne)
 {
     for (const wchar_t* skin : {L"broken.xml", L"missing.xml"}) {
@@ -365,15 +374,7 @@ TEST(WindowImpl, SkinThatCannotBeBuiltShowsTheMessageAndExitsWithOne)
         }
         ASSERT_TRUE(hBox) << "no message box captioned with the skin file";
         bool hasText = false;
-        ::EnumChildWindows(
-            hBox,
-            [](HWND hChild, LPARAM found) -> BOOL {
-                wchar_t buf[64] = {};
-                ::GetWindowTextW(hChild, buf, 64);
-                if (std::wstring(buf) == L"加载资源失败！") *reinterpret_cast<bool*>(found) = true;
-                return TRUE;
-            },
-            reinterpret_cast<LPARAM>(&hasText));
+        ::EnumChildWindows(hBox, &MarkFailureText, reinterpret_cast<LPARAM>(&hasText));
         EXPECT_TRUE(hasText);
         ::PostMessageW(hBox, WM_COMMAND, IDOK, 0);
         ASSERT_TRUE(test::WaitPumping(hProcess, 20000));
