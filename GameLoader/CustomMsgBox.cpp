@@ -6,7 +6,8 @@
 
 namespace {
 
-constexpr DWORD kNoticeStyle = WS_VISIBLE | WS_OVERLAPPEDWINDOW;
+// Shown once it is centred, so it never flashes at the screen's corner first.
+constexpr DWORD kNoticeStyle = WS_OVERLAPPEDWINDOW;
 
 }  // namespace
 

@@ -16,7 +16,9 @@
 namespace {
 
 constexpr char kMutexName[] = "vemra2_main.exe";
-constexpr DWORD kMainWindowStyle = WS_VISIBLE | WS_OVERLAPPEDWINDOW;
+// Created without WS_VISIBLE: a window made visible and hidden again at once would flash on the screen
+// for a moment (at the screen's corner, before it is centred).
+constexpr DWORD kMainWindowStyle = WS_OVERLAPPEDWINDOW;
 
 HINSTANCE g_hInstance = nullptr;
 

@@ -23,7 +23,7 @@ MainWindow::MainWindow(const std::wstring& cmdJson)
 {
     UseLauncherSkin();
     m_wnd = new GameLoaderWnd(cmdJson);  // deletes itself when its window is gone
-    m_hWnd = m_wnd->Create(nullptr, L"Vemrakai2", WS_VISIBLE | WS_OVERLAPPEDWINDOW, 0, 0, 0, 0, 0);
+    m_hWnd = m_wnd->Create(nullptr, L"Vemrakai2", WS_OVERLAPPEDWINDOW, 0, 0, 0, 0, 0);
     if (m_hWnd) {
         m_wnd->CenterWindow();
         ::ShowWindow(m_hWnd, SW_HIDE);

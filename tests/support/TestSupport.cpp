@@ -252,6 +252,16 @@ std::vector<std::string> SplitCrLf(const std::string& text)
     return lines;
 }
 
+std::string Ansi(const std::wstring& text)
+{
+    if (text.empty()) return {};
+    const int n = ::WideCharToMultiByte(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr,
+                                        nullptr);
+    std::string out(static_cast<size_t>(n), '\0');
+    ::WideCharToMultiByte(CP_ACP, 0, text.data(), static_cast<int>(text.size()), out.data(), n, nullptr, nullptr);
+    return out;
+}
+
 std::string LogMessage(const std::string& line)
 {
     const size_t pos = line.find("] : ");

@@ -56,6 +56,8 @@ std::wstring LogFolder();
 std::wstring TodaysLogPath(const std::wstring& exeName = L"vemra2_main.exe");
 // Splits text into lines at CR LF; a trailing part without CR LF is returned as the last line.
 std::vector<std::string> SplitCrLf(const std::string& text);
+// Text as the launcher's log writes it: in the system's ANSI code page.
+std::string Ansi(const std::wstring& text);
 // The part of a log line after "] : ", or the whole line.
 std::string LogMessage(const std::string& line);
 

@@ -139,6 +139,43 @@ struct Launcher {
     ULONGLONG startTick = 0;
 };
 
+// Whether the launcher's main window was ever visible since its start: watched every 10 ms by a thread of
+// its own, so that a window shown only for a moment is seen too.
+std::atomic<bool> g_launcherShown{false};
+
+bool ProcessWindowVisible(DWORD processId)
+{
+    struct Search {
+        DWORD processId;
+        bool visible;
+    } search = {processId, false};
+    ::EnumWindows(
+        [](HWND hWnd, LPARAM lParam) -> BOOL {
+            auto* s = reinterpret_cast<Search*>(lParam);
+            DWORD owner = 0;
+            ::GetWindowThreadProcessId(hWnd, &owner);
+            wchar_t title[32] = {};
+            ::GetWindowTextW(hWnd, title, 32);
+            if (owner != s->processId || std::wcscmp(title, kLauncherTitle) != 0 || !::IsWindowVisible(hWnd))
+                return TRUE;
+            s->visible = true;
+            return FALSE;
+        },
+        reinterpret_cast<LPARAM>(&search));
+    return search.visible;
+}
+
+DWORD WINAPI WatchVisibility(LPVOID process)
+{
+    const HANDLE hProcess = static_cast<HANDLE>(process);
+    const DWORD processId = ::GetProcessId(hProcess);
+    while (::WaitForSingleObject(hProcess, 10) == WAIT_TIMEOUT) {
+        if (ProcessWindowVisible(processId)) g_launcherShown = true;
+    }
+    ::CloseHandle(hProcess);
+    return 0;
+}
+
 // {main} and {mgr} stand for the decimal handles of the two windows.
 std::wstring Substitute(std::wstring text)
 {
@@ -170,6 +207,16 @@ void StartLauncher(Launcher& launcher, const std::wstring& arguments)
     }
     ::CloseHandle(pi.hThread);
     launcher.hProcess = pi.hProcess;
+    g_launcherShown = false;
+    HANDLE hWatched = nullptr;
+    if (::DuplicateHandle(::GetCurrentProcess(), pi.hProcess, ::GetCurrentProcess(), &hWatched,
+                          SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE,
+                          0)) {
+        if (HANDLE hThread = ::CreateThread(nullptr, 0, WatchVisibility, hWatched, 0, nullptr))
+            ::CloseHandle(hThread);
+        else
+            ::CloseHandle(hWatched);
+    }
     Record("started pid=" + std::to_string(pi.dwProcessId) + " cmdline=" + tooltext::ToUtf8(cmd));
 }
 
@@ -382,6 +429,23 @@ bool RunStep(Launcher& launcher, const std::wstring& line)
         // The parent writes the JSON object {"type":1} in double quotes without escaping the inner ones, so
         // the argument splitter hands the launcher {type:1}.
         StartLauncher(launcher, L"\"{\"type\":1}\"");
+    } else if (verb == L"start-second") {
+        // start-second [TEXT]: another launcher beside the running one, waited for (at most 20 s).
+        std::wstring cmd = tooltext::QuoteArg(launcher.path);
+        if (!Rest(line).empty()) cmd += L" " + Substitute(Rest(line));
+        STARTUPINFOW si = {};
+        si.cb = sizeof si;
+        PROCESS_INFORMATION pi = {};
+        if (!::CreateProcessW(launcher.path.c_str(), cmd.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si,
+                              &pi)) {
+            Record("second start-failed error=" + std::to_string(::GetLastError()));
+            return true;
+        }
+        DWORD code = STILL_ACTIVE;
+        if (::WaitForSingleObject(pi.hProcess, 20000) == WAIT_OBJECT_0) ::GetExitCodeProcess(pi.hProcess, &code);
+        ::CloseHandle(pi.hThread);
+        ::CloseHandle(pi.hProcess);
+        Record(code == STILL_ACTIVE ? std::string("second timeout") : "second exit=" + std::to_string(code));
     } else if (verb == L"start-raw") {
         StartLauncher(launcher, Substitute(Rest(line)));
     } else if (verb == L"settings") {
@@ -502,7 +566,8 @@ bool RunStep(Launcher& launcher, const std::wstring& line)
         if (r == WAIT_OBJECT_0) {
             DWORD code = 0;
             ::GetExitCodeProcess(launcher.hProcess, &code);
-            Record("exit code=" + std::to_string(code) + " ms=" + std::to_string(ms));
+            Record("exit code=" + std::to_string(code) + " ms=" + std::to_string(ms) +
+                   " shown=" + (g_launcherShown ? "1" : "0"));
         } else {
             ::TerminateProcess(launcher.hProcess, STILL_ACTIVE);
             ::WaitForSingleObject(launcher.hProcess, 5000);
