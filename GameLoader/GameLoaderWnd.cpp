@@ -299,11 +299,24 @@ void GameLoaderWnd::LoadGame()
     PostCloseToSelf();
 }
 
+template <typename Show>
+bool GameLoaderWnd::RunModal(const wchar_t* what, Show show)
+{
+    if (m_bModalOpen) {
+        VLOG(2, "GameLoaderWnd::RunModal", std::wstring(what) + L" not shown: a notice is open");
+        return false;
+    }
+    m_bModalOpen = true;
+    show();
+    m_bModalOpen = false;
+    return true;
+}
+
 void GameLoaderWnd::OnNetworkState(WPARAM code)
 {
     if (code != 0) {
         ::KillTimer(m_hWnd, TIMER_TIP_ANIMATION);
-        (void)ShowNoticeBox(m_hWnd, L"网络异常");
+        (void)RunModal(L"网络异常", [this] { (void)ShowNoticeBox(m_hWnd, L"网络异常"); });
         return;
     }
     // The cleanup runs on a worker thread; this thread waits for it (the future's end waits for the task).
@@ -372,7 +385,7 @@ void GameLoaderWnd::WriteUninstallEntry()
 
 void GameLoaderWnd::OnTrayCallback(LPARAM lParam)
 {
-    if (lParam != WM_RBUTTONDOWN) return;
+    if (lParam != WM_RBUTTONDOWN || m_bModalOpen) return;
     POINT pt = {};
     ::GetCursorPos(&pt);
     ::SetForegroundWindow(m_hWnd);
@@ -425,14 +438,13 @@ void GameLoaderWnd::OnUnpackResult(WPARAM result)
         LoadGame();
         return;
     }
-    (void)ShowNoticeBox(m_hWnd, L"释放文件出错");
-    PostCloseToSelf();
+    if (RunModal(L"释放文件出错", [this] { (void)ShowNoticeBox(m_hWnd, L"释放文件出错"); })) PostCloseToSelf();
 }
 
 void GameLoaderWnd::OnPageNetError()
 {
-    ::MessageBoxW(m_hWnd, L"网络连接异常", L"提示", MB_OK);
-    OnBtnCloseClick();
+    if (RunModal(L"网络连接异常", [this] { ::MessageBoxW(m_hWnd, L"网络连接异常", L"提示", MB_OK); }))
+        OnBtnCloseClick();
 }
 
 // The system's move loop follows the mouse while its button is held; without a pressed button (a stray

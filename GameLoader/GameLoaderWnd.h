@@ -88,6 +88,10 @@ private:
     void OnPageMoveWnd();
     void PostToGameManager(UINT message);
     void PostCloseToSelf();
+    // Runs one modal notice or box; false (nothing shown) while another is open, so that repeated reports
+    // cannot stack modal loops without end.
+    template <typename Show>
+    bool RunModal(const wchar_t* what, Show show);
 
     SKINUI_DECLARE_NOTIFY_MAP()
     void OnTextChanged(const SkinUI::UINotification&) {}
@@ -115,6 +119,7 @@ private:
 
     CPageCommandQueue m_pageCommands;
     bool m_bDownloadShown = false;
+    bool m_bModalOpen = false;
 
     // Handlers run modal loops in which the window may be destroyed; the object goes only when the
     // outermost message handler has returned.

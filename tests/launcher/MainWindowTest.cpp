@@ -350,4 +350,40 @@ TEST_F(MainWindowTest, TheObjectEndsWithItsWindowAndPostsTheQuitMessage)
     }
 }
 
+// Reports that arrive while a notice is open show nothing more: modal loops never stack up.
+TEST_F(MainWindowTest, FurtherNoticeRequestsWhileANoticeIsOpenAreNotShown)
+{
+    MainWindow w(kHandStart);
+    ASSERT_TRUE(w.Alive());
+    int notices = -1;
+    bool boxSeen = false;
+    lwtest::Repeating reporter(50, [&] {
+        const HWND hNotice = lwtest::FindNotice();
+        if (!hNotice) return true;
+        for (int i = 0; i < 20; ++i) {
+            w.Send(WM_NETWORK_STATE, 1 + i);
+            w.Send(WM_UNPACK_RESULT, 1 + i);
+            w.Send(WM_PAGE_NET_ERROR);
+            w.Send(WM_TRAY_CALLBACK, 0, WM_RBUTTONDOWN);
+        }
+        notices = 0;
+        ::EnumThreadWindows(
+            ::GetCurrentThreadId(),
+            [](HWND h, LPARAM count) -> BOOL {
+                wchar_t cls[64] = {};
+                ::GetClassNameW(h, cls, 64);
+                if (std::wstring(cls) == L"CustomMsgBoxClass") ++*reinterpret_cast<int*>(count);
+                return TRUE;
+            },
+            reinterpret_cast<LPARAM>(&notices));
+        boxSeen = ::FindWindowW(L"#32770", nullptr) != nullptr;
+        ::PostMessageW(hNotice, WM_SYSKEYDOWN, VK_F4, 0x20000001);  // Alt+F4: the launcher stays
+        return false;
+    });
+    w.Send(WM_NETWORK_STATE, 1);
+    EXPECT_EQ(notices, 1);
+    EXPECT_FALSE(boxSeen);
+    EXPECT_TRUE(w.Alive()) << "the ignored unpack failure closes nothing";
+}
+
 }  // namespace
