@@ -58,7 +58,24 @@ SimRun RunParentSim(const std::wstring& folder, const std::vector<std::wstring>&
     const std::wstring out = folder + L"records-" + std::to_wstring(++s_runs) + L".txt";
     std::wstring args = QuoteArg(L"--out=" + out);
     if (!options.empty()) args += L" " + options;
-    for (const auto& s : steps) args += L" " + QuoteArg(s);
+    size_t length = 0;
+    for (const auto& s : steps) length += s.size() + 3;
+    if (length < 16000) {
+        for (const auto& s : steps) args += L" " + QuoteArg(s);
+    } else {
+        // Longer than a command line may be: the steps go through a script file.
+        const std::wstring script = folder + L"script-" + std::to_wstring(s_runs) + L".txt";
+        std::string text;
+        for (const auto& s : steps) {
+            const int n = ::WideCharToMultiByte(CP_UTF8, 0, s.c_str(), static_cast<int>(s.size()), nullptr, 0,
+                                                nullptr, nullptr);
+            std::string line(static_cast<size_t>(n), '\0');
+            ::WideCharToMultiByte(CP_UTF8, 0, s.c_str(), static_cast<int>(s.size()), line.data(), n, nullptr, nullptr);
+            text += line + "\n";
+        }
+        WriteFileBytes(script, text);
+        args += L" " + QuoteArg(L"--script=" + script);
+    }
     const auto r = RunProcess(BinDir() + L"parent_sim.exe", args, timeoutMs);
     SimRun run;
     run.finished = r.finished;

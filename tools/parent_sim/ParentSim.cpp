@@ -16,6 +16,7 @@
 #include <atomic>
 #include <cstdio>
 #include <cwchar>
+#include <fstream>
 #include <iostream>
 #include <map>
 #include <sstream>
@@ -77,6 +78,7 @@ std::string HandleText(HWND h)
 HWND g_hMain = nullptr;
 HWND g_hManager = nullptr;
 std::atomic<bool> g_hangMain{false};
+std::atomic<bool> g_dieMain{false};
 std::atomic<bool> g_hangManager{false};
 HANDLE g_hNeverSet = nullptr;
 
@@ -95,6 +97,8 @@ LRESULT CALLBACK ParentWndProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lP
                     " data=" + (data->lpData ? Hex(data->lpData, data->cbData) : std::string());
         }
         Record(line);
+        // A parent that ends while it handles the notice: the launcher's wait must end with it.
+        if (hWnd == g_hMain && g_dieMain) ::ExitProcess(4);
         const bool hang = hWnd == g_hMain ? g_hangMain.load() : g_hangManager.load();
         // A parent that stopped responding: the handler never returns.
         if (hang) ::WaitForSingleObject(g_hNeverSet, INFINITE);
@@ -463,6 +467,10 @@ bool RunStep(Launcher& launcher, const std::wstring& line)
         if (words.size() < 2) return false;
         SetHang(words[1]);
         Record("hang windows=" + tooltext::ToUtf8(words[1]));
+    } else if (verb == L"die-on-notice") {
+        // The simulator itself ends (exit code 4) when the notice reaches the main window.
+        g_dieMain = true;
+        Record("die-on-notice");
     } else if (verb == L"wait") {
         ::Sleep(Number(words, 1, 0));
     } else if (verb == L"wait-window") {
@@ -495,6 +503,29 @@ bool RunStep(Launcher& launcher, const std::wstring& line)
                   : "send-failed msg=" + std::to_string(Number(words, 1, 0)));
     } else if (verb == L"state") {
         RecordWindowState();
+    } else if (verb == L"windows") {
+        // The visible top-level windows of the launcher process, by class.
+        std::string classes;
+        if (launcher.hProcess) {
+            struct Search {
+                DWORD processId;
+                std::string* classes;
+            } search = {::GetProcessId(launcher.hProcess), &classes};
+            ::EnumWindows(
+                [](HWND hWnd, LPARAM lParam) -> BOOL {
+                    auto* s = reinterpret_cast<Search*>(lParam);
+                    DWORD owner = 0;
+                    ::GetWindowThreadProcessId(hWnd, &owner);
+                    if (owner != s->processId || !::IsWindowVisible(hWnd)) return TRUE;
+                    wchar_t cls[64] = {};
+                    ::GetClassNameW(hWnd, cls, 64);
+                    if (!s->classes->empty()) *s->classes += ",";
+                    *s->classes += tooltext::ToUtf8(cls);
+                    return TRUE;
+                },
+                reinterpret_cast<LPARAM>(&search));
+        }
+        Record("windows " + classes);
     } else if (verb == L"wait-visible") {
         const HWND h = WaitFor(Number(words, 1, 10000), [] {
             const HWND w = LauncherWindow();
@@ -610,6 +641,13 @@ int wmain(int argc, wchar_t** argv)
             }
         } else if (arg.rfind(L"--hang=", 0) == 0) {
             SetHang(arg.substr(7));
+        } else if (arg.rfind(L"--script=", 0) == 0) {
+            // Steps from a UTF-8 file, one a line (for scripts longer than a command line can be).
+            std::ifstream script(arg.substr(9).c_str());
+            for (std::string line; std::getline(script, line);) {
+                if (!line.empty() && line.back() == '\r') line.pop_back();
+                steps.push_back(Wide(line));
+            }
         } else {
             steps.push_back(arg);
         }
