@@ -5,6 +5,7 @@
 
 #include <shlobj.h>
 #include <tlhelp32.h>
+#include <wrl/client.h>
 
 std::wstring AnsiToWide(const std::string& text)
 {
@@ -103,4 +104,57 @@ bool KillProcess(DWORD processId)
         }
     }
     return ::TerminateProcess(process.Get(), 0) == 1;
+}
+
+namespace {
+
+std::wstring SpecialFolder(int csidl)
+{
+    wchar_t path[MAX_PATH] = {};
+    if (!::SHGetSpecialFolderPathW(nullptr, path, csidl, FALSE)) return {};
+    return path;
+}
+
+}  // namespace
+
+std::wstring GetDesktopDir()
+{
+    return SpecialFolder(CSIDL_DESKTOPDIRECTORY);
+}
+
+std::wstring GetProgramFilesX86Dir()
+{
+    return SpecialFolder(CSIDL_PROGRAM_FILESX86);
+}
+
+std::wstring GetModuleDir()
+{
+    wchar_t path[MAX_PATH] = {};
+    const DWORD n = ::GetModuleFileNameW(nullptr, path, MAX_PATH);
+    if (n == 0) return {};
+    std::wstring dir(path, n);
+    const size_t slash = dir.rfind(L'\\');
+    if (slash != std::wstring::npos) dir.resize(slash);
+    return dir;
+}
+
+std::wstring ShortcutWorkingDir(const std::wstring& targetPath)
+{
+    size_t cut = targetPath.rfind(L'\\');
+    if (cut == std::wstring::npos) cut = targetPath.rfind(L'/');
+    return cut == std::wstring::npos ? targetPath : targetPath.substr(0, cut);
+}
+
+bool CreateShortcut(const std::wstring& linkPath, const std::wstring& targetPath, const std::wstring& iconPath)
+{
+    Microsoft::WRL::ComPtr<IShellLinkW> link;
+    if (FAILED(::CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(&link)))) return false;
+    // A link missing one of these still points somewhere useful; only the save decides the result.
+    (void)link->SetPath(targetPath.c_str());
+    (void)link->SetArguments(L"");
+    (void)link->SetIconLocation(iconPath.c_str(), 0);
+    (void)link->SetWorkingDirectory(ShortcutWorkingDir(targetPath).c_str());
+    Microsoft::WRL::ComPtr<IPersistFile> file;
+    if (FAILED(link.As(&file))) return false;
+    return SUCCEEDED(file->Save(linkPath.c_str(), FALSE));
 }

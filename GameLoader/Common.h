@@ -22,3 +22,15 @@ DWORD GetProcessIdByName(const std::wstring& name);
 bool KillProcess(DWORD processId);
 // Enables SeDebugPrivilege on the own process token; processId only names the target in the log.
 bool EnableDebugPrivilege(DWORD processId);
+
+// Special folders; empty when the system cannot name them.
+std::wstring GetDesktopDir();
+std::wstring GetProgramFilesX86Dir();
+// Full path of the running executable cut before its last backslash (the whole path when it has none).
+std::wstring GetModuleDir();
+// Writes a shell link with no arguments, the icon at index 0 and the target's folder as working folder;
+// true when the link file was saved. COM must be initialised on the calling thread.
+bool CreateShortcut(const std::wstring& linkPath, const std::wstring& targetPath, const std::wstring& iconPath);
+// The folder part of a path for a shortcut's working folder: cut before the last backslash, else before the
+// last slash, else the whole path.
+std::wstring ShortcutWorkingDir(const std::wstring& targetPath);

@@ -44,6 +44,23 @@ constexpr char kSettingsRoot[] = "settings";
 constexpr char kWindowIdElement[] = "ocwindowid";
 constexpr char kLoginSourceElement[] = "loginsource";
 
+// The parent client reads the file at any moment and the launcher may be ended at any moment: the new text
+// goes to a file of its own first and then takes the old one's place in one step, so the file is always
+// either the old document or the new one.
+bool SaveReplacing(TiXmlDocument& doc, const std::wstring& path)
+{
+    const std::wstring temp = path + L".tmp";  // one name: a writer ended halfway leaves one stray file at most
+    if (!doc.SaveFile(WideToNarrow(temp, CP_ACP))) {
+        (void)::DeleteFileW(temp.c_str());
+        return false;
+    }
+    if (!::MoveFileExW(temp.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+        (void)::DeleteFileW(temp.c_str());
+        return false;
+    }
+    return true;
+}
+
 bool WriteSettingValue(const std::wstring& path, const char* element, const std::wstring& value)
 {
     TiXmlDocument doc(WideToNarrow(path, CP_ACP));
@@ -64,7 +81,7 @@ bool WriteSettingValue(const std::wstring& path, const char* element, const std:
         root->LinkEndChild(node);
     }
     node->LinkEndChild(new TiXmlText(WideToNarrow(value, CP_UTF8)));
-    return doc.SaveFile();
+    return SaveReplacing(doc, path);
 }
 
 bool ReadSettingValue(const std::wstring& path, const char* element, std::wstring& value)

@@ -12,8 +12,11 @@ class Value;
 
 // Folder of the parent client under the local application-data folder.
 inline constexpr wchar_t kParentFolderName[] = L"Orbit_Center";
-// The game this launcher belongs to.
+// The game this launcher belongs to, and its display title (also the main window's title).
 inline constexpr char kGameCode[] = "vemra2";
+inline constexpr char kGameTitle[] = "Vemrakai2";
+// The launcher's own version, as its version record gives it.
+inline constexpr wchar_t kLauncherVersion[] = VEMRA_VERSION_W;
 
 // Splits the process command line into the launch context text (compact JSON, UTF-16).
 // False only when the command line cannot be split; the text is then left empty.

@@ -1,8 +1,12 @@
 // Process entry: log folder, one launcher per game, launch context, then the main window.
 #include "Common.h"
 #include "GameLoader.h"
+#include "GameLoaderWnd.h"
 #include "LauncherMessages.h"
 #include "Logger.h"
+#include "UIManager.h"
+#include "UIResources.h"
+#include "UIShadow.h"
 
 #include <objbase.h>
 #include <shlwapi.h>
@@ -11,8 +15,10 @@
 
 namespace {
 
-constexpr char kMainWindowTitle[] = "Vemrakai2";
 constexpr char kMutexName[] = "vemra2_main.exe";
+// Created without WS_VISIBLE: a window made visible and hidden again at once would flash on the screen
+// for a moment (at the screen's corner, before it is centred).
+constexpr DWORD kMainWindowStyle = WS_OVERLAPPEDWINDOW;
 
 HINSTANCE g_hInstance = nullptr;
 
@@ -36,7 +42,7 @@ int WINAPI wWinMain(HINSTANCE hInstance, HINSTANCE, LPWSTR, int)
     Logger::initializePathDir(logFolder);
     VLOG(2, "wWinMain", L"Logger::initializePathDir:" + logFolder);
 
-    const std::wstring title = AnsiToWide(kMainWindowTitle);
+    const std::wstring title = AnsiToWide(kGameTitle);
     const std::wstring mutexName = AnsiToWide(kMutexName);
 
     // The handle stays open until the process ends: the named mutex marks the running launcher.
@@ -46,6 +52,10 @@ int WINAPI wWinMain(HINSTANCE hInstance, HINSTANCE, LPWSTR, int)
         HWND hRunning = ::FindWindowW(nullptr, title.c_str());
         if (::IsWindow(hRunning)) {
             VLOG(2, "wWinMain", L"FindWindow:" + title);
+            // The running launcher may bring itself to the front although this process has the focus.
+            DWORD runningProcess = 0;
+            (void)::GetWindowThreadProcessId(hRunning, &runningProcess);
+            (void)::AllowSetForegroundWindow(runningProcess);
             ::PostMessageW(hRunning, WM_SHOW_MAIN_WND, 0, 0);
         }
         (void)::ReleaseMutex(hMutex);  // not owned here; harmless
@@ -66,6 +76,21 @@ int WINAPI wWinMain(HINSTANCE hInstance, HINSTANCE, LPWSTR, int)
     if (FAILED(::CoInitialize(nullptr))) {
         VLOG(0, "wWinMain", L"CoInitialize false");
         return 0;
+    }
+
+    SkinUI::CSkinResources::SetModule(hInstance);
+    (void)SkinUI::CShadowUI::Initialize(hInstance);  // a shadow that cannot have its class simply never shows
+
+    // The object deletes itself when its window is gone; its end posts the quit message.
+    auto* mainWnd = new GameLoaderWnd(cmdJson);
+    (void)mainWnd->Create(nullptr, title.c_str(), kMainWindowStyle, 0, 0, 0, 0, 0);
+    const HWND hMainWnd = mainWnd->GetHWND();
+    if (::IsWindow(hMainWnd)) {
+        mainWnd->CenterWindow();
+        ::ShowWindow(hMainWnd, SW_HIDE);  // shown once the portal page has loaded
+        SkinUI::CUIManager::RunMessageLoop();
+    } else if (GameLoaderWnd::LiveCount() > 0) {
+        delete mainWnd;  // no window to end it, and no loop to run: a window that never was posts no quit
     }
 
     ::CoUninitialize();

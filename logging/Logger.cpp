@@ -191,7 +191,15 @@ std::string Logger::FormatLine(const SYSTEMTIME& time, const char* file, int lin
     out += ">";
     out += function ? function : "";
     out += "] : ";
-    out += message;
+    // One record, one line: line breaks inside a message are written as the two characters \r or \n.
+    for (char c : message) {
+        if (c == '\r')
+            out += "\\r";
+        else if (c == '\n')
+            out += "\\n";
+        else
+            out += c;
+    }
     return out;
 }
 

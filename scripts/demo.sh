@@ -10,7 +10,14 @@ env="$here/scripts/wine-env.sh"
 trap '"$env" stop "$dir" >/dev/null 2>&1' EXIT
 sim() { "$env" run "$dir" "$dir/bin/parent_sim.exe" "$@"; }
 logs="$dir/wine/prefix/drive_c/users"
-log_size() { cat "$logs"/*/AppData/Local/Orbit_Center/Log/vemra2_main.exe_*.log 2>/dev/null | wc -c; }
+# Bytes of all launcher logs so far; 0 before the first run has written one.
+log_size() {
+    local f total=0
+    for f in "$logs"/*/AppData/Local/Orbit_Center/Log/vemra2_main.exe_*.log; do
+        [ -f "$f" ] && total=$((total + $(stat -c %s "$f")))
+    done
+    echo "$total"
+}
 before=$(log_size)
 
 echo

@@ -46,7 +46,7 @@ start_xvfb() {
 }
 
 create_prefix() {
-    [ -f "$prefix/.vemra-ready" ] && return 0
+    [ -f "$prefix/.vemra-ready-2" ] && return 0
     say "creating the Wine prefix ($WINEARCH) in $prefix"
     rm -rf "$prefix"
     mkdir -p "$state"
@@ -57,7 +57,7 @@ create_prefix() {
     { printf '\xff\xfe'; iconv -f UTF-8 -t UTF-16LE "$VEMRA_SOURCE_DIR/scripts/wine-prefix.reg"; } >"$reg"
     "$WINELOADER" regedit /S "$(winepath_w "$reg")" >>"$state/wineboot.log" 2>&1 </dev/null
     "$WINESERVER" -w
-    touch "$prefix/.vemra-ready"
+    touch "$prefix/.vemra-ready-2"
     say "prefix ready"
 }
 

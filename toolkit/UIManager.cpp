@@ -48,6 +48,19 @@ bool RemoveOne(std::vector<T*>& list, T* p)
     return true;
 }
 
+// Offers something to every entry of a list in registration order until fn answers true. Entries may be
+// added or removed while one runs: an added entry waits for the next offer, a removed one is not called.
+template <typename T, typename Fn>
+bool OfferInOrder(const std::vector<T*>& list, Fn fn)
+{
+    const std::vector<T*> snapshot = list;
+    for (T* p : snapshot) {
+        if (std::find(list.begin(), list.end(), p) == list.end()) continue;
+        if (fn(p)) return true;
+    }
+    return false;
+}
+
 WORD CurrentKeyState()
 {
     WORD state = 0;
@@ -104,6 +117,13 @@ CControlUI* FindFromShortcut(CControlUI* pThis, void* pData)
     // A label names the control after it; it never takes the focus itself.
     if (wcsstr(pThis->GetClassName(), L"LabelUI") != nullptr) return nullptr;
     return info->bPickNext ? pThis : nullptr;
+}
+
+// The window a child window sits in; none for a top-level window, whose owner is not its container.
+HWND ContainerWindowOf(HWND hWnd)
+{
+    if ((::GetWindowLongPtrW(hWnd, GWL_STYLE) & WS_CHILD) == 0) return nullptr;
+    return ::GetParent(hWnd);
 }
 
 CControlUI* FindNeedsLayout(CControlUI* pThis, void*) { return pThis->IsUpdateNeeded() ? pThis : nullptr; }
@@ -226,8 +246,10 @@ void CUIManager::SendNotification(CControlUI* pSender, const std::wstring& type,
     msg.lParam = lParam;
     if (m_bUsedVirtualWnd && pSender != nullptr) msg.virtualWnd = pSender->GetVirtualWindowName();
     if (pSender != nullptr) pSender->OnNotify.Fire(msg);
-    // By index: a listener may unregister itself (or another) while it runs.
-    for (size_t i = 0; i < m_listeners.size(); ++i) m_listeners[i]->Notify(msg);
+    (void)OfferInOrder(m_listeners, [&msg](INotifyUI* p) {
+        p->Notify(msg);
+        return false;  // every listener hears it
+    });
 }
 
 UIEvent CUIManager::MakeEvent(int type, CControlUI* pSender) const
@@ -780,20 +802,16 @@ void CUIManager::HideToolTip()
 // ---------------------------------------------------------------------------------------------------------
 // Messages
 
-// Filters in registration order; the first that reports the message handled ends it with its answer.
-// Indexed, because a filter may add or remove filters while it runs.
+// The first filter that reports the message handled ends it with its answer.
 static bool OfferToFilters(const std::vector<IMessageFilterUI*>& filters, UINT uMsg, WPARAM wParam, LPARAM lParam,
                            LRESULT& lRes)
 {
-    for (size_t i = 0; i < filters.size(); ++i) {
+    return OfferInOrder(filters, [&](IMessageFilterUI* p) {
         bool handled = false;
-        const LRESULT r = filters[i]->FilterMessage(uMsg, wParam, lParam, handled);
-        if (handled) {
-            lRes = r;
-            return true;
-        }
-    }
-    return false;
+        const LRESULT r = p->FilterMessage(uMsg, wParam, lParam, handled);
+        if (handled) lRes = r;
+        return handled;
+    });
 }
 
 bool CUIManager::HandleWindowMessage(UINT uMsg, WPARAM wParam, LPARAM lParam, LRESULT& lRes)
@@ -1092,9 +1110,8 @@ bool CUIManager::PreMessageHandler(UINT uMsg, WPARAM wParam, LPARAM lParam, LRES
 
 bool CUIManager::TranslateAccelerators(MSG* pMsg)
 {
-    for (size_t i = 0; i < m_translators.size(); ++i)
-        if (m_translators[i]->TranslateAccelerator(pMsg) == S_OK) return true;
-    return false;
+    return OfferInOrder(m_translators,
+                        [pMsg](ITranslateAccelerator* p) { return p->TranslateAccelerator(pMsg) == S_OK; });
 }
 
 bool CUIManager::PreTranslate(MSG* pMsg)
@@ -1108,14 +1125,17 @@ bool CUIManager::PreTranslate(MSG* pMsg)
     };
     const LONG_PTR style = ::GetWindowLongPtrW(pMsg->hwnd, GWL_STYLE);
     if ((style & WS_CHILD) != 0) {
-        // A child window (an embedded browser, say): the managers of the windows above it see the message.
+        // A child window (an embedded browser, say): the managers of the windows above it see the message,
+        // each once, however many windows lie in between.
         for (CUIManager* m : managers) {
-            for (HWND hParent = ::GetParent(pMsg->hwnd); hParent != nullptr; hParent = ::GetParent(hParent)) {
+            for (HWND hParent = ContainerWindowOf(pMsg->hwnd); hParent != nullptr;
+                 hParent = ContainerWindowOf(hParent)) {
                 if (!alive(m)) break;
                 if (m->m_hWndPaint != pMsg->hwnd && m->m_hWndPaint != hParent) continue;
                 if (m->TranslateAccelerators(pMsg)) return true;
                 LRESULT lRes = 0;
                 (void)m->PreMessageHandler(pMsg->message, pMsg->wParam, pMsg->lParam, lRes);
+                break;
             }
         }
         return false;

@@ -1,4 +1,5 @@
 // The launcher process as the parent client and a user see it: single instance, exit codes, the log.
+#include "SimSupport.h"
 #include "TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -36,21 +37,7 @@ HWND CreateTitledWindow(const wchar_t* title)
                              wc.hInstance, nullptr);
 }
 
-// Log lines that a run appends, read from the offset the file had before it.
-class LogTail {
-public:
-    LogTail() : m_offset(test::ReadFileBytes(test::TodaysLogPath()).size()) {}
-    std::string NewText() const { return test::ReadFileBytes(test::TodaysLogPath()).substr(m_offset); }
-    std::vector<std::string> NewMessages() const
-    {
-        std::vector<std::string> out;
-        for (const auto& line : test::SplitCrLf(NewText())) out.push_back(test::LogMessage(line));
-        return out;
-    }
-
-private:
-    size_t m_offset;
-};
+using test::LogTail;
 
 bool Contains(const std::vector<std::string>& lines, const std::string& text)
 {
@@ -102,7 +89,7 @@ TEST(Startup, SecondInstanceWithoutWindowExitsSilently)
 TEST(Startup, LogFileNameLineFormatAndCrLf)
 {
     LogTail tail;
-    const auto r = test::RunProcess(test::LauncherPath(), L"--winid=123 --source=OC", 20000);
+    const auto r = test::RunLauncherAndClose(L"--winid=123 --source=OC", 20000);
     ASSERT_TRUE(r.finished);
     EXPECT_EQ(r.exitCode, 0u);
 
@@ -135,8 +122,8 @@ TEST(Startup, LogFileNameLineFormatAndCrLf)
 TEST(Startup, TwoRunsAppendToTheSameDayFile)
 {
     LogTail tail;
-    ASSERT_EQ(test::RunProcess(test::LauncherPath(), L"--token=first --k", 20000).exitCode, 0u);
-    ASSERT_EQ(test::RunProcess(test::LauncherPath(), L"--token=second --k", 20000).exitCode, 0u);
+    ASSERT_EQ(test::RunLauncherAndClose(L"--token=first --k", 20000).exitCode, 0u);
+    ASSERT_EQ(test::RunLauncherAndClose(L"--token=second --k", 20000).exitCode, 0u);
     const auto messages = tail.NewMessages();
     EXPECT_TRUE(Contains(messages, "CommandLineToArgvW argCount:1 szArgList:--token=first"));
     EXPECT_TRUE(Contains(messages, "CommandLineToArgvW argCount:1 szArgList:--token=second"));
@@ -179,7 +166,7 @@ TEST(Startup, HugeAndStrangeCommandLinesEndCleanly)
     {
         LogTail tail;
         const std::wstring big = L"--ocext=" + std::wstring(32000, L'x');
-        const auto r = test::RunProcess(test::LauncherPath(), big + L" --k", 60000);
+        const auto r = test::RunLauncherAndClose(big + L" --k", 60000);
         ASSERT_TRUE(r.finished);
         EXPECT_EQ(r.exitCode, 0u);
         EXPECT_TRUE(Contains(tail.NewMessages(), "CommandLineToArgvW argCount:1 szArgList:" + std::string(big.begin(), big.end())));
@@ -188,7 +175,7 @@ TEST(Startup, HugeAndStrangeCommandLinesEndCleanly)
         LogTail tail;
         std::wstring args;
         for (int i = 0; i < 2500; ++i) args += L"--token=" + std::to_wstring(i) + L" ";
-        const auto r = test::RunProcess(test::LauncherPath(), args, 60000);
+        const auto r = test::RunLauncherAndClose(args, 60000);
         ASSERT_TRUE(r.finished);
         EXPECT_EQ(r.exitCode, 0u);
         int argLines = 0;
@@ -198,7 +185,7 @@ TEST(Startup, HugeAndStrangeCommandLinesEndCleanly)
     }
     {
         LogTail tail;
-        const auto r = test::RunProcess(test::LauncherPath(), L"--source=\u4e2d\u6587\U0001F600 --k", 20000);
+        const auto r = test::RunLauncherAndClose(L"--source=\u4e2d\u6587\U0001F600 --k", 20000);
         ASSERT_TRUE(r.finished);
         EXPECT_EQ(r.exitCode, 0u);
         bool found = false;
@@ -217,7 +204,7 @@ TEST(Startup, UnusableLogFolderNeverStopsTheLauncher)
     ASSERT_TRUE(::MoveFileW(parent.c_str(), aside.c_str()) || !test::FileExists(parent));
     ASSERT_TRUE(test::WriteFileBytes(parent, "not a folder"));
 
-    const auto r = test::RunProcess(test::LauncherPath(), L"--winid=1 --source=OC", 20000);
+    const auto r = test::RunLauncherAndClose(L"--winid=1 --source=OC", 20000);
     EXPECT_TRUE(r.finished);
     EXPECT_EQ(r.exitCode, 0u);
     EXPECT_EQ(test::ReadFileBytes(parent), "not a folder");

@@ -1,5 +1,6 @@
 // The launcher as the parent client sees it, driven through the parent-client simulator: game-exit starts,
 // the notice they send, and a parent that stops responding.
+#include "SimSupport.h"
 #include "TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -9,103 +10,17 @@
 
 namespace {
 
-// The notice as the parent client expects it: int32 1, "1" in 260 UTF-16 units, int32 1; as hex.
-std::string ExpectedNoticeHex()
-{
-    std::string bytes(528, '\0');
-    bytes[0] = 1;
-    bytes[4] = '1';
-    bytes[524] = 1;
-    static const char digits[] = "0123456789abcdef";
-    std::string hex;
-    for (unsigned char c : bytes) {
-        hex.push_back(digits[c >> 4]);
-        hex.push_back(digits[c & 15]);
-    }
-    return hex;
-}
+using test::LogTail;
+using test::SimRun;
+using test::StartsWith;
+using test::WithPrefix;
 
-const std::string kNoticeRecord = "copydata to=main wparam=0 dwdata=1 cbdata=528 data=" + ExpectedNoticeHex();
-
-bool StartsWith(const std::string& text, const std::string& prefix)
-{
-    return text.rfind(prefix, 0) == 0;
-}
-
-std::vector<std::string> WithPrefix(const std::vector<std::string>& lines, const std::string& prefix)
-{
-    std::vector<std::string> out;
-    for (const auto& l : lines)
-        if (StartsWith(l, prefix)) out.push_back(l);
-    return out;
-}
-
-// One argument as CommandLineToArgvW splits it back: backslashes before a quote are doubled.
-std::wstring Quote(const std::wstring& arg)
-{
-    std::wstring out = L"\"";
-    size_t backslashes = 0;
-    for (wchar_t c : arg) {
-        if (c == L'"') out.append(backslashes + 1, L'\\');
-        backslashes = c == L'\\' ? backslashes + 1 : 0;
-        out.push_back(c);
-    }
-    out.append(backslashes, L'\\');
-    return out + L"\"";
-}
+const std::string& kNoticeRecord = test::ParentNoticeRecord();
 
 std::string Narrow(const std::wstring& text)
 {
     return std::string(text.begin(), text.end());  // the steps here are ASCII
 }
-
-// Launcher log lines written after construction.
-class LogTail {
-public:
-    LogTail() : m_offset(test::ReadFileBytes(test::TodaysLogPath()).size()) {}
-    std::vector<std::string> NewMessages() const
-    {
-        std::vector<std::string> out;
-        const std::string text = test::ReadFileBytes(test::TodaysLogPath());
-        for (const auto& line : test::SplitCrLf(text.substr(std::min(m_offset, text.size()))))
-            out.push_back(test::LogMessage(line));
-        return out;
-    }
-
-private:
-    size_t m_offset;
-};
-
-// The simulator's records: one per line, lines ending with a line feed.
-std::vector<std::string> ReadRecords(const std::wstring& path)
-{
-    std::vector<std::string> records;
-    const std::string text = test::ReadFileBytes(path);
-    for (size_t pos = 0; pos < text.size();) {
-        const size_t end = text.find('\n', pos);
-        records.push_back(text.substr(pos, end == std::string::npos ? std::string::npos : end - pos));
-        pos = end == std::string::npos ? text.size() : end + 1;
-    }
-    return records;
-}
-
-struct SimRun {
-    bool finished = false;
-    DWORD exitCode = 0;
-    std::vector<std::string> records;
-    std::vector<std::string> Received() const  // what the parent's windows got
-    {
-        std::vector<std::string> out;
-        for (const auto& r : records)
-            if (StartsWith(r, "copydata ") || StartsWith(r, "message ")) out.push_back(r);
-        return out;
-    }
-    std::string Exit() const  // the record of the last wait-exit step
-    {
-        const auto exits = WithPrefix(records, "exit ");
-        return exits.empty() ? std::string() : exits.back();
-    }
-};
 
 // The settings file belongs to the prefix; every test leaves it as it found it.
 class ParentLink : public ::testing::Test {
@@ -129,16 +44,7 @@ protected:
 
     SimRun RunSim(const std::vector<std::wstring>& steps, const std::wstring& options = L"")
     {
-        const std::wstring out = m_dir + L"records-" + std::to_wstring(++m_runs) + L".txt";
-        std::wstring args = Quote(L"--out=" + out);
-        if (!options.empty()) args += L" " + options;
-        for (const auto& s : steps) args += L" " + Quote(s);
-        const auto r = test::RunProcess(test::BinDir() + L"parent_sim.exe", args, 90000);
-        SimRun run;
-        run.finished = r.finished;
-        run.exitCode = r.exitCode;
-        run.records = ReadRecords(out);
-        return run;
+        return test::RunParentSim(m_dir, steps, options);
     }
 
     // A game-exit start of any form after the settings file was written as given.
@@ -146,12 +52,17 @@ protected:
     {
         return RunSim({settings.empty() ? L"settings-delete" : L"settings " + settings, startStep, L"wait-exit 30000"});
     }
+    // A start that opens the main window, which is then closed directly (no close procedure, no notice).
+    SimRun NormalStartClosed(const std::wstring& settings, const std::wstring& startStep)
+    {
+        return RunSim({settings.empty() ? L"settings-delete" : L"settings " + settings, startStep,
+                       L"wait-window 10000", L"post 16", L"wait-exit 30000"});
+    }
 
     std::wstring m_settingsPath;
     bool m_hadSettings = false;
     std::string m_savedSettings;
     std::wstring m_dir;
-    int m_runs = 0;
 };
 
 const std::wstring kSavedParent =
@@ -159,7 +70,7 @@ const std::wstring kSavedParent =
 
 TEST_F(ParentLink, SimulatorStartsTheLauncherWithTheEightOptions)
 {
-    const SimRun run = RunSim({L"start token=abc typeMode=1 -ocext", L"wait-exit 30000"});
+    const SimRun run = RunSim({L"start token=abc typeMode=1 -ocext", L"wait-window 10000", L"post 16", L"wait-exit 30000"});
     ASSERT_TRUE(run.finished);
     EXPECT_EQ(run.exitCode, 0u);
     ASSERT_FALSE(run.records.empty());
@@ -175,7 +86,8 @@ TEST_F(ParentLink, SimulatorStartsTheLauncherWithTheEightOptions)
               std::string::npos)
         << started[0];
     EXPECT_TRUE(StartsWith(run.Exit(), "exit code=0 ")) << run.Exit();
-    EXPECT_TRUE(run.Received().empty());
+    // Type mode 1 announces the launcher to the game manager; a direct close sends the parent nothing.
+    EXPECT_EQ(run.Received(), std::vector<std::string>{"message to=mgr msg=1348 wparam=0 lparam=0"});
     EXPECT_EQ(run.records.back(), "done");
 }
 
@@ -202,7 +114,7 @@ TEST_F(ParentLink, SimulatorPostsToTheLauncherTitleAndRecordsManagerMessages)
 
     const std::wstring out = m_dir + L"records.txt";
     HANDLE hSim = test::StartProcess(test::BinDir() + L"parent_sim.exe",
-                                     Quote(L"--out=" + out) + L" \"post 1134 0\" \"post 1136 57\" \"wait 3000\"");
+                                     test::QuoteArg(L"--out=" + out) + L" \"post 1134 0\" \"post 1136 57\" \"post 1126 -1 516\" \"wait 3000\"");
     ASSERT_TRUE(hSim);
     // Plays the launcher: 1348 and 1347 to the game-manager window while the simulator waits.
     HWND hManager = nullptr;
@@ -218,17 +130,21 @@ TEST_F(ParentLink, SimulatorPostsToTheLauncherTitleAndRecordsManagerMessages)
     test::PumpFor(100);
     ::DestroyWindow(hLauncher);
 
-    ASSERT_EQ(g_posted.size(), 2u);
+    ASSERT_EQ(g_posted.size(), 3u);
     EXPECT_EQ(g_posted[0].message, WM_USER + 110u);
     EXPECT_EQ(g_posted[0].wParam, 0u);
     EXPECT_EQ(g_posted[1].message, WM_USER + 112u);
     EXPECT_EQ(g_posted[1].wParam, 57u);
+    EXPECT_EQ(g_posted[2].message, WM_USER + 102u);
+    EXPECT_EQ(g_posted[2].wParam, static_cast<WPARAM>(-1));
+    EXPECT_EQ(g_posted[2].lParam, WM_RBUTTONDOWN);
 
-    const std::vector<std::string> records = ReadRecords(out);
+    const std::vector<std::string> records = test::ReadSimRecords(out);
     const std::string hwnd = std::to_string(reinterpret_cast<INT_PTR>(hLauncher));
     EXPECT_EQ(WithPrefix(records, "posted "),
               (std::vector<std::string>{"posted msg=1134 wparam=0 hwnd=" + hwnd,
-                                        "posted msg=1136 wparam=57 hwnd=" + hwnd}));
+                                        "posted msg=1136 wparam=57 hwnd=" + hwnd,
+                                        "posted msg=1126 wparam=-1 lparam=516 hwnd=" + hwnd}));
     EXPECT_EQ(WithPrefix(records, "message "),
               (std::vector<std::string>{"message to=mgr msg=1348 wparam=0 lparam=0",
                                         "message to=mgr msg=1347 wparam=0 lparam=0"}));
@@ -287,7 +203,7 @@ TEST_F(ParentLink, OtherSingleArgumentsAreNormalStarts)
     for (const auto& c : cases) {
         SCOPED_TRACE(Narrow(c.step));
         LogTail tail;
-        const SimRun run = GameExit(kSavedParent, c.step);
+        const SimRun run = NormalStartClosed(kSavedParent, c.step);
         ASSERT_TRUE(run.finished);
         EXPECT_TRUE(StartsWith(run.Exit(), "exit code=0 ")) << run.Exit();
         EXPECT_TRUE(run.Received().empty());

@@ -106,6 +106,13 @@ TEST_F(LauncherLayouts, MainLayoutHasTheBrowserPageAndTheDownloadPage)
     ::GetWindowRect(hWnd, &rc);
     EXPECT_EQ(rc.right - rc.left, 960);
     EXPECT_EQ(rc.bottom - rc.top, 620);
+    // Its equal minimum and maximum sizes: no resize request changes the size.
+    for (const SIZE ask : {SIZE{700, 500}, SIZE{1200, 900}, SIZE{960, 400}}) {
+        ::SetWindowPos(hWnd, nullptr, 0, 0, ask.cx, ask.cy, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+        ::GetWindowRect(hWnd, &rc);
+        EXPECT_EQ(rc.right - rc.left, 960) << ask.cx << "x" << ask.cy;
+        EXPECT_EQ(rc.bottom - rc.top, 620) << ask.cx << "x" << ask.cy;
+    }
 
     CUIManager& manager = wnd.Manager();
     auto* tab = static_cast<CTabLayoutUI*>(manager.FindControlByName(L"wizardTab")->QueryKind(L"TabLayout"));

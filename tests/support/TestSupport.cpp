@@ -140,6 +140,55 @@ ProcessResult RunProcess(const std::wstring& program, const std::wstring& argume
     return result;
 }
 
+HWND FindLauncherWindow(DWORD processId)
+{
+    struct Search {
+        DWORD processId;
+        HWND found;
+    } search = {processId, nullptr};
+    ::EnumWindows(
+        [](HWND hWnd, LPARAM lParam) -> BOOL {
+            auto* s = reinterpret_cast<Search*>(lParam);
+            DWORD owner = 0;
+            ::GetWindowThreadProcessId(hWnd, &owner);
+            wchar_t title[64] = {};
+            ::GetWindowTextW(hWnd, title, 64);
+            if (owner != s->processId || std::wcscmp(title, L"Vemrakai2") != 0) return TRUE;
+            s->found = hWnd;
+            return FALSE;
+        },
+        reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
+HWND WaitForLauncherWindow(HANDLE hProcess, DWORD timeoutMs)
+{
+    const DWORD processId = ::GetProcessId(hProcess);
+    const DWORD start = ::GetTickCount();
+    for (;;) {
+        if (HWND h = FindLauncherWindow(processId)) return h;
+        if (::GetTickCount() - start >= timeoutMs) return nullptr;
+        if (WaitPumping(hProcess, 20)) return FindLauncherWindow(processId);
+    }
+}
+
+ProcessResult RunLauncherAndClose(const std::wstring& arguments, DWORD timeoutMs)
+{
+    ProcessResult result;
+    const DWORD start = ::GetTickCount();
+    HANDLE h = StartProcess(LauncherPath(), arguments);
+    if (!h) return result;
+    result.started = true;
+    if (HWND hWnd = WaitForLauncherWindow(h, timeoutMs)) ::PostMessageW(hWnd, WM_CLOSE, 0, 0);
+    const DWORD spent = ::GetTickCount() - start;
+    result.finished = WaitPumping(h, timeoutMs > spent ? timeoutMs - spent : 0);
+    if (!result.finished) ::TerminateProcess(h, 259);
+    ::GetExitCodeProcess(h, &result.exitCode);
+    ::CloseHandle(h);
+    result.elapsedMs = ::GetTickCount() - start;
+    return result;
+}
+
 std::vector<DWORD> CaptureClient(HWND hWnd, int& width, int& height)
 {
     RECT rc = {};
@@ -201,6 +250,16 @@ std::vector<std::string> SplitCrLf(const std::string& text)
         pos = end + 2;
     }
     return lines;
+}
+
+std::string Ansi(const std::wstring& text)
+{
+    if (text.empty()) return {};
+    const int n = ::WideCharToMultiByte(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr,
+                                        nullptr);
+    std::string out(static_cast<size_t>(n), '\0');
+    ::WideCharToMultiByte(CP_ACP, 0, text.data(), static_cast<int>(text.size()), out.data(), n, nullptr, nullptr);
+    return out;
 }
 
 std::string LogMessage(const std::string& line)

@@ -34,6 +34,13 @@ struct ProcessResult {
 ProcessResult RunProcess(const std::wstring& program, const std::wstring& arguments, DWORD timeoutMs);
 // Starts without waiting; the caller owns the returned process handle.
 HANDLE StartProcess(const std::wstring& program, const std::wstring& arguments);
+// Starts the launcher with the arguments and, once its main window "Vemrakai2" exists, closes it (WM_CLOSE)
+// the way a user's close would end it, then waits; a launcher that ends by itself is simply waited for.
+ProcessResult RunLauncherAndClose(const std::wstring& arguments, DWORD timeoutMs);
+// The top-level window titled "Vemrakai2" that belongs to the process, or none.
+HWND FindLauncherWindow(DWORD processId);
+// Waits (pumping) until the process's launcher window exists; none when the process ended first or on time-out.
+HWND WaitForLauncherWindow(HANDLE hProcess, DWORD timeoutMs);
 // Waits for a process while dispatching messages; false on time-out.
 bool WaitPumping(HANDLE hProcess, DWORD timeoutMs);
 // Dispatches pending messages for the given time.
@@ -49,6 +56,8 @@ std::wstring LogFolder();
 std::wstring TodaysLogPath(const std::wstring& exeName = L"vemra2_main.exe");
 // Splits text into lines at CR LF; a trailing part without CR LF is returned as the last line.
 std::vector<std::string> SplitCrLf(const std::string& text);
+// Text as the launcher's log writes it: in the system's ANSI code page.
+std::string Ansi(const std::wstring& text);
 // The part of a log line after "] : ", or the whole line.
 std::string LogMessage(const std::string& line);
 

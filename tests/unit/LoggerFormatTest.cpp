@@ -49,4 +49,11 @@ TEST(LoggerFormat, DatedFileNameHasNoLeadingZeros)
     EXPECT_EQ(Logger::DatedFileName("x.exe", Time(2026, 12, 31, 23, 59, 59, 999)), "x.exe_2026_12_31.log");
 }
 
+TEST(LoggerFormat, LineBreaksInsideAMessageStayOnOneLine)
+{
+    const SYSTEMTIME t = Time(2024, 4, 8, 9, 5, 3, 100);
+    EXPECT_EQ(Logger::FormatLine(t, "c", 1, "f", "a\r\nb\n"), "2024-04-08 09:05:03.100 [c<1>f] : a\\r\\nb\\n");
+    EXPECT_EQ(Logger::FormatLine(t, "c", 1, "f", "tab\tstays"), "2024-04-08 09:05:03.100 [c<1>f] : tab\tstays");
+}
+
 }  // namespace

@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
+
 using namespace SkinUI;
 using namespace wintest;
 
@@ -230,6 +232,45 @@ TEST(Button, PressDragOutAndBackThroughMouseMessages)
     EXPECT_EQ(w.Count(L"click"), 1);
 }
 
+TEST(Button, SpaceAndReturnClickTheFocusedButton)
+{
+    TestWindow w(300, 100);
+    auto* root = Make<CHorizontalLayoutUI>();
+    auto* b1 = AddTo<CButtonUI>(root, {{L"name", L"b1"}});
+    auto* mute = AddTo<CButtonUI>(root, {{L"name", L"mute"}, {L"keyboard", L"false"}});
+    w.Show(root);
+    ASSERT_EQ(w.manager.GetFocusedControl(), b1);
+
+    struct Case {
+        WPARAM key;
+        int clicks;
+    };
+    const Case cases[] = {{VK_SPACE, 1}, {VK_RETURN, 1}, {'A', 0}, {VK_ESCAPE, 0}, {VK_TAB, 0}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.key);
+        w.seen.clear();
+        w.Send(WM_KEYDOWN, c.key, 0);
+        w.Send(WM_KEYUP, c.key, 0);
+        EXPECT_EQ(w.CountFrom(L"click", L"b1"), c.clicks);
+        EXPECT_EQ(w.Count(L"click"), c.clicks);
+    }
+
+    // A button that takes no keyboard input is not clicked by its keys, even when focused.
+    w.manager.SetFocusedControl(mute);
+    ASSERT_EQ(w.manager.GetFocusedControl(), mute);
+    w.seen.clear();
+    w.Send(WM_KEYDOWN, VK_SPACE, 0);
+    w.Send(WM_KEYDOWN, VK_RETURN, 0);
+    EXPECT_EQ(w.Count(L"click"), 0);
+
+    // A disabled button cannot take the focus, so its keys go nowhere.
+    b1->SetEnabled(false);
+    w.manager.SetFocusedControl(b1);
+    EXPECT_NE(w.manager.GetFocusedControl(), b1);
+    w.Send(WM_KEYDOWN, VK_SPACE, 0);
+    EXPECT_EQ(w.Count(L"click"), 0);
+}
+
 TEST(Button, RemovedByItsOwnClickHandler)
 {
     TestWindow w(200, 100);
@@ -451,24 +492,173 @@ TEST(Manager, EventsReachTheRightControls)
     EXPECT_TRUE(menuToA);
     EXPECT_EQ(w.CountFrom(L"menu", L"a"), 1);
 
-    // A context menu on a control without "menu" travels up to its parent.
+    // A context menu on a control without "menu" travels up to its parent, which raises "menu" itself.
+    root->SetName(L"root");
+    root->ApplyAttribute(L"menu", L"true");
     events.clear();
+    w.seen.clear();
     w.MouseDown(110, 10);
     w.Send(WM_CONTEXTMENU, 0, MAKELPARAM(screen.x, screen.y));
+    bool menuToB = false;
+    for (const auto& e : events)
+        if (e.first == L"b" && e.second == EV_CONTEXTMENU) menuToB = true;
+    EXPECT_TRUE(menuToB);
+    EXPECT_EQ(w.CountFrom(L"menu", L"root"), 1);
+    EXPECT_EQ(w.CountFrom(L"menu", L"b"), 0);
     EXPECT_EQ(w.Count(L"menu"), 1);
+    for (const auto& s : w.seen)
+        if (s.type == L"menu") {
+            EXPECT_EQ(s.lParam, reinterpret_cast<LPARAM>(b));  // the control that was pressed
+        }
+    EXPECT_EQ(w.manager.GetPressedControl(), nullptr);
     ::ReleaseCapture();
 }
 
+namespace {
+
+// Records what this program hands to UpdateLayeredWindow (the source bitmap's pixels included), then lets
+// the real function do its work. It replaces the program's import of the function while it lives.
+class LayeredUpdateRecorder {
+public:
+    struct Call {
+        HWND hWnd;
+        POINT dst;
+        SIZE size;
+        POINT src;
+        BLENDFUNCTION blend;
+        DWORD flags;
+        std::vector<DWORD> pixels;  // 0xAARRGGBB, size.cx by size.cy from the source point, top row first
+        DWORD At(int x, int y) const { return pixels[static_cast<size_t>(y) * size.cx + x]; }
+    };
+    using Fn = decltype(&::UpdateLayeredWindow);
+
+    LayeredUpdateRecorder()
+    {
+        m_slot = FindImport("user32.dll", "UpdateLayeredWindow");
+        if (m_slot == nullptr) return;
+        s_real = reinterpret_cast<Fn>(*m_slot);
+        s_calls = &calls;
+        Write(reinterpret_cast<void*>(&Record));
+    }
+    ~LayeredUpdateRecorder()
+    {
+        if (m_slot != nullptr) Write(reinterpret_cast<void*>(s_real));
+        s_calls = nullptr;
+    }
+    LayeredUpdateRecorder(const LayeredUpdateRecorder&) = delete;
+    LayeredUpdateRecorder& operator=(const LayeredUpdateRecorder&) = delete;
+    bool Installed() const { return m_slot != nullptr; }
+
+    std::vector<Call> calls;
+
+private:
+    static void** FindImport(const char* dll, const char* name)
+    {
+        auto* base = reinterpret_cast<BYTE*>(::GetModuleHandleW(nullptr));
+        const auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS*>(
+            base + reinterpret_cast<const IMAGE_DOS_HEADER*>(base)->e_lfanew);
+        const IMAGE_DATA_DIRECTORY& dir = nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
+        for (auto* desc = reinterpret_cast<IMAGE_IMPORT_DESCRIPTOR*>(base + dir.VirtualAddress); desc->Name; ++desc) {
+            if (::lstrcmpiA(reinterpret_cast<const char*>(base + desc->Name), dll) != 0 ||
+                desc->OriginalFirstThunk == 0)
+                continue;
+            auto* names = reinterpret_cast<IMAGE_THUNK_DATA*>(base + desc->OriginalFirstThunk);
+            auto* slots = reinterpret_cast<IMAGE_THUNK_DATA*>(base + desc->FirstThunk);
+            for (; names->u1.AddressOfData != 0; ++names, ++slots) {
+                if (IMAGE_SNAP_BY_ORDINAL(names->u1.Ordinal)) continue;
+                const auto* byName = reinterpret_cast<const IMAGE_IMPORT_BY_NAME*>(base + names->u1.AddressOfData);
+                if (strcmp(reinterpret_cast<const char*>(byName->Name), name) == 0)
+                    return reinterpret_cast<void**>(&slots->u1.Function);
+            }
+        }
+        return nullptr;
+    }
+
+    void Write(void* value)
+    {
+        DWORD old = 0;
+        ::VirtualProtect(m_slot, sizeof(void*), PAGE_READWRITE, &old);
+        *m_slot = value;
+        ::VirtualProtect(m_slot, sizeof(void*), old, &old);
+    }
+
+    static BOOL WINAPI Record(HWND hWnd, HDC hdcDst, POINT* pptDst, SIZE* psize, HDC hdcSrc, POINT* pptSrc,
+                             COLORREF crKey, BLENDFUNCTION* pblend, DWORD dwFlags)
+    {
+        if (s_calls != nullptr && pptDst != nullptr && psize != nullptr && pptSrc != nullptr && pblend != nullptr) {
+            Call call{hWnd, *pptDst, *psize, *pptSrc, *pblend, dwFlags, {}};
+            // Read through GetDIBits, which gives the rows top first whichever way the bitmap stores them.
+            BITMAP bm{};
+            HGDIOBJ hBitmap = ::GetCurrentObject(hdcSrc, OBJ_BITMAP);
+            if (::GetObjectW(hBitmap, sizeof(bm), &bm) != 0 && bm.bmBitsPixel == 32) {
+                BITMAPINFO bmi{};
+                bmi.bmiHeader = BITMAPINFOHEADER{sizeof(BITMAPINFOHEADER), bm.bmWidth, -bm.bmHeight, 1, 32, BI_RGB,
+                                                 0, 0, 0, 0, 0};
+                std::vector<DWORD> all(static_cast<size_t>(bm.bmWidth) * bm.bmHeight);
+                ::GdiFlush();
+                if (::GetDIBits(hdcSrc, static_cast<HBITMAP>(hBitmap), 0, static_cast<UINT>(bm.bmHeight), all.data(),
+                                &bmi, DIB_RGB_COLORS) == bm.bmHeight) {
+                    for (LONG y = pptSrc->y; y < pptSrc->y + psize->cy; ++y)
+                        for (LONG x = pptSrc->x; x < pptSrc->x + psize->cx; ++x)
+                            call.pixels.push_back(x < bm.bmWidth && y < bm.bmHeight
+                                                      ? all[static_cast<size_t>(y) * bm.bmWidth + x]
+                                                      : 0u);
+                }
+            }
+            s_calls->push_back(std::move(call));
+        }
+        return s_real(hWnd, hdcDst, pptDst, psize, hdcSrc, pptSrc, crKey, pblend, dwFlags);
+    }
+
+    void** m_slot = nullptr;
+    static inline Fn s_real = nullptr;
+    static inline std::vector<Call>* s_calls = nullptr;
+};
+
+}  // namespace
+
 TEST(Painting, PerPixelTransparentWindow)
 {
+    LayeredUpdateRecorder recorder;
+    ASSERT_TRUE(recorder.Installed());
     TestWindow w(100, 100);
+    ::MoveWindow(w.m_hWnd, 30, 40, 100, 100, FALSE);
     w.manager.SetBackgroundTransparent(true);
     auto* root = Make<CVerticalLayoutUI>();
-    AddTo<CControlUI>(root, {{L"height", L"50"}, {L"bkcolor", L"#FF00FF00"}});
+    auto* top = AddTo<CControlUI>(root, {{L"height", L"50"}, {L"bkcolor", L"#FF00FF00"}});
+    AddTo<CControlUI>(root, {{L"height", L"20"}, {L"bkcolor", L"#FFFF0000"}});
     w.Show(root);
     EXPECT_NE(::GetWindowLongPtrW(w.m_hWnd, GWL_EXSTYLE) & WS_EX_LAYERED, 0);
-    ::InvalidateRect(w.m_hWnd, nullptr, FALSE);
+
+    // The whole window goes to the screen with per-pixel alpha: opaque where the skin paints, clear elsewhere.
+    ASSERT_FALSE(recorder.calls.empty());
+    const auto& first = recorder.calls.back();
+    EXPECT_EQ(first.hWnd, w.m_hWnd);
+    EXPECT_EQ(first.dst.x, 30);
+    EXPECT_EQ(first.dst.y, 40);
+    EXPECT_EQ(first.size.cx, 100);
+    EXPECT_EQ(first.size.cy, 100);
+    EXPECT_EQ(first.src.x, 0);
+    EXPECT_EQ(first.src.y, 0);
+    EXPECT_EQ(first.flags, static_cast<DWORD>(ULW_ALPHA));
+    EXPECT_EQ(first.blend.BlendOp, AC_SRC_OVER);
+    EXPECT_EQ(first.blend.SourceConstantAlpha, 255);
+    EXPECT_EQ(first.blend.AlphaFormat, AC_SRC_ALPHA);
+    ASSERT_EQ(first.pixels.size(), 100u * 100u);
+    EXPECT_EQ(first.At(10, 10), 0xFF00FF00u);
+    EXPECT_EQ(first.At(99, 49), 0xFF00FF00u);
+    EXPECT_EQ(first.At(50, 60), 0xFFFF0000u);
+    EXPECT_EQ(first.At(10, 75), 0u);  // nothing drawn there: fully transparent
+    EXPECT_EQ(first.At(99, 99), 0u);
+
+    // Hiding the green part repaints its area transparent; the red part stays as it was.
+    const size_t before = recorder.calls.size();
+    top->SetVisible(false);
     w.Paint();
-    ::SendMessageW(w.m_hWnd, WM_SYSCOMMAND, SC_RESTORE, 0);
-    w.Paint();
+    ASSERT_GT(recorder.calls.size(), before);
+    const auto& second = recorder.calls.back();
+    ASSERT_EQ(second.pixels.size(), 100u * 100u);
+    EXPECT_EQ(second.At(10, 10), 0xFFFF0000u);  // the red part moved up into the freed space
+    EXPECT_EQ(second.At(10, 30), 0u);
+    EXPECT_EQ(second.At(10, 75), 0u);
 }

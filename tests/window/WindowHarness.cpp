@@ -26,10 +26,10 @@ void RegisterOnce()
 
 }  // namespace
 
-TestWindow::TestWindow(int cx, int cy, DWORD style) : width(cx), height(cy)
+TestWindow::TestWindow(int cx, int cy, DWORD style, HWND hParent) : width(cx), height(cy)
 {
     RegisterOnce();
-    m_hWnd = ::CreateWindowExW(0, kClassName, L"controls test", style, 0, 0, cx, cy, nullptr, nullptr,
+    m_hWnd = ::CreateWindowExW(0, kClassName, L"controls test", style, 0, 0, cx, cy, hParent, nullptr,
                                ::GetModuleHandleW(nullptr), nullptr);
     ::SetWindowLongPtrW(m_hWnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
     ::SetWindowLongPtrW(m_hWnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&TestWindow::WndProc));

@@ -44,7 +44,8 @@ struct Seen {
 
 class TestWindow : public SkinUI::INotifyUI {
 public:
-    TestWindow(int cx, int cy, DWORD style = WS_POPUP);
+    // With a parent, style should include WS_CHILD.
+    TestWindow(int cx, int cy, DWORD style = WS_POPUP, HWND hParent = nullptr);
     ~TestWindow();
     TestWindow(const TestWindow&) = delete;
     TestWindow& operator=(const TestWindow&) = delete;

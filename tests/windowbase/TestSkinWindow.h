@@ -30,6 +30,11 @@ public:
         WindowImplBase::OnControlClick(msg);
     }
     void OnOkClick(const SkinUI::UINotification&) { ++okClicks; }
+    bool RespondDefaultKey(WPARAM virtualKey) override
+    {
+        defaultKeys.push_back(virtualKey);
+        return WindowImplBase::RespondDefaultKey(virtualKey);
+    }
     LRESULT OnClose(UINT message, WPARAM wParam, LPARAM lParam, bool& handled) override
     {
         closeCodes.push_back(wParam);
@@ -57,6 +62,7 @@ public:
     std::vector<std::wstring> notifications;
     std::vector<std::wstring> clicks;
     std::vector<WPARAM> closeCodes;
+    std::vector<WPARAM> defaultKeys;
     std::vector<RECT> moves;
 
 private:

@@ -205,6 +205,163 @@ TEST(WindowImpl, ClickOnTheDisabledOwnerShakesTheAnnouncedDialog)
     ::DestroyWindow(owner.GetHWND());
 }
 
+SIZE WindowSize(HWND hWnd)
+{
+    RECT rc = {};
+    ::GetWindowRect(hWnd, &rc);
+    return SIZE{rc.right - rc.left, rc.bottom - rc.top};
+}
+
+// What the window answers to a size-limit query; the fields start as a marker no answer leaves by chance.
+MINMAXINFO AskMinMax(HWND hWnd)
+{
+    MINMAXINFO info;
+    const POINT marker = {12345, 12345};
+    info.ptReserved = info.ptMaxSize = info.ptMaxPosition = info.ptMinTrackSize = info.ptMaxTrackSize = marker;
+    ::SendMessageW(hWnd, WM_GETMINMAXINFO, 0, reinterpret_cast<LPARAM>(&info));
+    return info;
+}
+
+TEST(WindowImpl, EqualMinimumAndMaximumSizePinTheWindow)
+{
+    // The launcher's main window: "mininfo" and "maxinfo" both 960,620, a size box of 6 on every side.
+    TestSkinWnd wnd(L"pinned.xml", kSkinFiles);
+    const HWND hWnd = wnd.Create(nullptr, L"pinned", kStyle, 0, 0, 0, 0, 0);
+    ASSERT_TRUE(hWnd);
+    ::UpdateWindow(hWnd);
+    SIZE size = WindowSize(hWnd);
+    ASSERT_EQ(size.cx, 960);
+    ASSERT_EQ(size.cy, 620);
+
+    MONITORINFO mi = {};
+    mi.cbSize = sizeof mi;
+    ::GetMonitorInfoW(::MonitorFromWindow(hWnd, MONITOR_DEFAULTTONEAREST), &mi);
+    const MINMAXINFO info = AskMinMax(hWnd);
+    EXPECT_EQ(info.ptMinTrackSize.x, 960);
+    EXPECT_EQ(info.ptMinTrackSize.y, 620);
+    EXPECT_EQ(info.ptMaxTrackSize.x, 960);
+    EXPECT_EQ(info.ptMaxTrackSize.y, 620);
+    EXPECT_EQ(info.ptMaxPosition.x, mi.rcWork.left - mi.rcMonitor.left);
+    EXPECT_EQ(info.ptMaxPosition.y, mi.rcWork.top - mi.rcMonitor.top);
+
+    // The edges still offer the resize cursors ...
+    EXPECT_EQ(HitTest(hWnd, 2, 300), HTLEFT);
+    EXPECT_EQ(HitTest(hWnd, 957, 617), HTBOTTOMRIGHT);
+
+    // ... but no request changes the size; the position still follows.
+    const struct {
+        const char* how;
+        int cx, cy;
+        bool move;
+    } attempts[] = {
+        {"SetWindowPos smaller", 500, 300, false},  {"SetWindowPos larger", 1200, 800, false},
+        {"SetWindowPos one wider", 961, 620, false}, {"SetWindowPos one lower", 960, 619, false},
+        {"MoveWindow smaller", 400, 700, true},      {"MoveWindow larger", 1100, 640, true},
+    };
+    for (const auto& a : attempts) {
+        SCOPED_TRACE(a.how);
+        if (a.move)
+            ::MoveWindow(hWnd, 20, 30, a.cx, a.cy, TRUE);
+        else
+            ::SetWindowPos(hWnd, nullptr, 0, 0, a.cx, a.cy, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+        size = WindowSize(hWnd);
+        EXPECT_EQ(size.cx, 960);
+        EXPECT_EQ(size.cy, 620);
+        RECT client = {};
+        ::GetClientRect(hWnd, &client);
+        EXPECT_EQ(client.right, 960);
+        EXPECT_EQ(client.bottom, 620);
+    }
+    RECT rc = {};
+    ::GetWindowRect(hWnd, &rc);
+    EXPECT_EQ(rc.left, 20);
+    EXPECT_EQ(rc.top, 30);
+
+    // The tree keeps the full size.
+    ::InvalidateRect(hWnd, nullptr, FALSE);
+    ::UpdateWindow(hWnd);
+    CControlUI* root = wnd.Manager().FindControlByName(L"root");
+    ASSERT_TRUE(root);
+    EXPECT_EQ(root->GetWidth(), 960);
+    EXPECT_EQ(root->GetHeight(), 620);
+    ::DestroyWindow(hWnd);
+}
+
+TEST(WindowImpl, MinimumSizeAloneLeavesGrowingFree)
+{
+    TestSkinWnd wnd(L"testwindow.xml", kSkinFiles);  // "mininfo" 200,150 and no "maxinfo"
+    const HWND hWnd = wnd.Create(nullptr, L"minimum", kStyle, 0, 0, 0, 0, 0);
+    ASSERT_TRUE(hWnd);
+    MONITORINFO mi = {};
+    mi.cbSize = sizeof mi;
+    ::GetMonitorInfoW(::MonitorFromWindow(hWnd, MONITOR_DEFAULTTONEAREST), &mi);
+    const MINMAXINFO info = AskMinMax(hWnd);
+    EXPECT_EQ(info.ptMinTrackSize.x, 200);
+    EXPECT_EQ(info.ptMinTrackSize.y, 150);
+    EXPECT_EQ(info.ptMaxTrackSize.x, mi.rcWork.right - mi.rcWork.left);
+    EXPECT_EQ(info.ptMaxTrackSize.y, mi.rcWork.bottom - mi.rcWork.top);
+
+    const struct {
+        int cx, cy, wantX, wantY;
+    } cases[] = {{100, 100, 200, 150}, {500, 400, 500, 400}, {150, 300, 200, 300}, {250, 151, 250, 151}};
+    for (const auto& c : cases) {
+        ::SetWindowPos(hWnd, nullptr, 0, 0, c.cx, c.cy, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+        const SIZE size = WindowSize(hWnd);
+        EXPECT_EQ(size.cx, c.wantX) << c.cx << "x" << c.cy;
+        EXPECT_EQ(size.cy, c.wantY) << c.cx << "x" << c.cy;
+    }
+    ::DestroyWindow(hWnd);
+}
+
+TEST(WindowImpl, TabReturnEscapeAndSpaceFromTheKeyboard)
+{
+    TestSkinWnd wnd(L"testwindow.xml", kSkinFiles);
+    const HWND hWnd = wnd.Create(nullptr, L"keys", kStyle, 0, 0, 0, 0, 0);
+    ASSERT_TRUE(hWnd);
+    ::UpdateWindow(hWnd);
+    CUIManager& manager = wnd.Manager();
+    ASSERT_EQ(manager.GetFocusedControl(), manager.FindControlByName(L"btnCaption"));
+
+    // As the message loop does it: pre-translation first, the window only gets what that leaves.
+    auto press = [hWnd](WPARAM key) {
+        MSG msg = {hWnd, WM_KEYDOWN, key, 0, 0, {}};
+        if (!CUIManager::PreTranslate(&msg)) ::DispatchMessageW(&msg);
+        msg.message = WM_KEYUP;
+        if (!CUIManager::PreTranslate(&msg)) ::DispatchMessageW(&msg);
+    };
+    press(VK_TAB);
+    EXPECT_EQ(manager.GetFocusedControl(), manager.FindControlByName(L"btnOk"));
+    press(VK_RETURN);
+    EXPECT_EQ(wnd.okClicks, 1) << "Return is offered to the window, not taken from the button";
+    press(VK_ESCAPE);
+    EXPECT_EQ(wnd.defaultKeys, (std::vector<WPARAM>{VK_RETURN, VK_ESCAPE}));
+    EXPECT_TRUE(::IsWindow(hWnd));
+
+    // Shift+Tab goes back; Space clicks the button focused then.
+    BYTE keys[256] = {};
+    ::GetKeyboardState(keys);
+    const BYTE shift = keys[VK_SHIFT];
+    keys[VK_SHIFT] = 0x80;
+    ::SetKeyboardState(keys);
+    press(VK_TAB);
+    keys[VK_SHIFT] = shift;
+    ::SetKeyboardState(keys);
+    EXPECT_EQ(manager.GetFocusedControl(), manager.FindControlByName(L"btnCaption"));
+    press(VK_SPACE);
+    EXPECT_EQ(wnd.clicks, (std::vector<std::wstring>{L"btnCaption"}));
+    EXPECT_EQ(wnd.okClicks, 1);
+    ::DestroyWindow(hWnd);
+}
+
+// A named callback: a lambda has the wrong calling convention for the 32-bit build.
+BOOL CALLBACK MarkFailureText(HWND hChild, LPARAM found)
+{
+    wchar_t buf[64] = {};
+    ::GetWindowTextW(hChild, buf, 64);
+    if (std::wstring(buf) == L"加载资源失败！") *reinterpret_cast<bool*>(found) = true;
+    return TRUE;
+}
+
 TEST(WindowImpl, SkinThatCannotBeBuiltShowsTheMessageAndExitsWithOne)
 {
     for (const wchar_t* skin : {L"broken.xml", L"missing.xml"}) {
@@ -217,15 +374,7 @@ TEST(WindowImpl, SkinThatCannotBeBuiltShowsTheMessageAndExitsWithOne)
         }
         ASSERT_TRUE(hBox) << "no message box captioned with the skin file";
         bool hasText = false;
-        ::EnumChildWindows(
-            hBox,
-            [](HWND hChild, LPARAM found) -> BOOL {
-                wchar_t buf[64] = {};
-                ::GetWindowTextW(hChild, buf, 64);
-                if (std::wstring(buf) == L"加载资源失败！") *reinterpret_cast<bool*>(found) = true;
-                return TRUE;
-            },
-            reinterpret_cast<LPARAM>(&hasText));
+        ::EnumChildWindows(hBox, &MarkFailureText, reinterpret_cast<LPARAM>(&hasText));
         EXPECT_TRUE(hasText);
         ::PostMessageW(hBox, WM_COMMAND, IDOK, 0);
         ASSERT_TRUE(test::WaitPumping(hProcess, 20000));

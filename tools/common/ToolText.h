@@ -2,6 +2,8 @@
 // lines for other programs and write UTF-8 records.
 #pragma once
 
+#include "ArgQuote.h"
+
 #include <windows.h>
 
 #include <string>
@@ -9,26 +11,7 @@
 namespace tooltext {
 
 // Quotes one argument so that CommandLineToArgvW splits it back unchanged.
-inline std::wstring QuoteArg(const std::wstring& arg)
-{
-    if (!arg.empty() && arg.find_first_of(L" \t\"") == std::wstring::npos) return arg;
-    std::wstring out = L"\"";
-    size_t backslashes = 0;
-    for (wchar_t c : arg) {
-        if (c == L'\\') {
-            ++backslashes;
-        } else if (c == L'"') {
-            out.append(backslashes + 1, L'\\');  // the run so far is doubled, and the quote escaped
-            backslashes = 0;
-        } else {
-            backslashes = 0;
-        }
-        out.push_back(c);
-    }
-    out.append(backslashes, L'\\');  // a run before the closing quote is doubled
-    out.push_back(L'"');
-    return out;
-}
+inline std::wstring QuoteArg(const std::wstring& arg) { return QuoteCommandArg(arg); }
 
 inline std::string ToUtf8(const std::wstring& text)
 {

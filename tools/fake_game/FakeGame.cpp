@@ -5,13 +5,15 @@
 //   VEMRA2_GAME_LIFETIME_MS  how long to stay alive, in milliseconds (default 60000)
 //   VEMRA2_GAME_PROTECT      "1": deny everyone the right to terminate this process (an unkillable game)
 //
-// Each start appends three lines: "pid=" + process id, "cmdline=" + GetCommandLineW, "cwd=" + working
-// folder. A game that lives its full time ends with exit code 3, so a test can tell it from a killed one.
+// Each start appends: "pid=" + process id, "cmdline=" + GetCommandLineW, "cwd=" + working folder, then one
+// "arg=" line per argument as CommandLineToArgvW splits the command line (the program name left out), and
+// "end" last. A game that lives its full time ends with exit code 3, so a test can tell it from a killed one.
 #include "ToolText.h"
 
 #include <windows.h>
 
 #include <aclapi.h>
+#include <shellapi.h>
 
 #include <cwchar>
 #include <string>
@@ -32,8 +34,14 @@ void AppendRecord(const std::wstring& path)
 {
     wchar_t cwd[MAX_PATH * 4] = {};
     ::GetCurrentDirectoryW(static_cast<DWORD>(std::size(cwd)), cwd);
-    const std::string record = "pid=" + std::to_string(::GetCurrentProcessId()) + "\r\ncmdline=" +
-                               tooltext::ToUtf8(::GetCommandLineW()) + "\r\ncwd=" + tooltext::ToUtf8(cwd) + "\r\n";
+    std::string record = "pid=" + std::to_string(::GetCurrentProcessId()) + "\r\ncmdline=" +
+                         tooltext::ToUtf8(::GetCommandLineW()) + "\r\ncwd=" + tooltext::ToUtf8(cwd) + "\r\n";
+    int argc = 0;
+    if (LPWSTR* argv = ::CommandLineToArgvW(::GetCommandLineW(), &argc)) {
+        for (int i = 1; i < argc; ++i) record += "arg=" + tooltext::ToUtf8(argv[i]) + "\r\n";
+        ::LocalFree(argv);
+    }
+    record += "end\r\n";
     // One append per start, so that games started together never mix their lines.
     HANDLE h = ::CreateFileW(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                              nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);

@@ -16,6 +16,7 @@
 #include <atomic>
 #include <cstdio>
 #include <cwchar>
+#include <fstream>
 #include <iostream>
 #include <map>
 #include <sstream>
@@ -77,6 +78,7 @@ std::string HandleText(HWND h)
 HWND g_hMain = nullptr;
 HWND g_hManager = nullptr;
 std::atomic<bool> g_hangMain{false};
+std::atomic<bool> g_dieMain{false};
 std::atomic<bool> g_hangManager{false};
 HANDLE g_hNeverSet = nullptr;
 
@@ -95,6 +97,8 @@ LRESULT CALLBACK ParentWndProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lP
                     " data=" + (data->lpData ? Hex(data->lpData, data->cbData) : std::string());
         }
         Record(line);
+        // A parent that ends while it handles the notice: the launcher's wait must end with it.
+        if (hWnd == g_hMain && g_dieMain) ::ExitProcess(4);
         const bool hang = hWnd == g_hMain ? g_hangMain.load() : g_hangManager.load();
         // A parent that stopped responding: the handler never returns.
         if (hang) ::WaitForSingleObject(g_hNeverSet, INFINITE);
@@ -139,6 +143,43 @@ struct Launcher {
     ULONGLONG startTick = 0;
 };
 
+// Whether the launcher's main window was ever visible since its start: watched every 10 ms by a thread of
+// its own, so that a window shown only for a moment is seen too.
+std::atomic<bool> g_launcherShown{false};
+
+bool ProcessWindowVisible(DWORD processId)
+{
+    struct Search {
+        DWORD processId;
+        bool visible;
+    } search = {processId, false};
+    ::EnumWindows(
+        [](HWND hWnd, LPARAM lParam) -> BOOL {
+            auto* s = reinterpret_cast<Search*>(lParam);
+            DWORD owner = 0;
+            ::GetWindowThreadProcessId(hWnd, &owner);
+            wchar_t title[32] = {};
+            ::GetWindowTextW(hWnd, title, 32);
+            if (owner != s->processId || std::wcscmp(title, kLauncherTitle) != 0 || !::IsWindowVisible(hWnd))
+                return TRUE;
+            s->visible = true;
+            return FALSE;
+        },
+        reinterpret_cast<LPARAM>(&search));
+    return search.visible;
+}
+
+DWORD WINAPI WatchVisibility(LPVOID process)
+{
+    const HANDLE hProcess = static_cast<HANDLE>(process);
+    const DWORD processId = ::GetProcessId(hProcess);
+    while (::WaitForSingleObject(hProcess, 10) == WAIT_TIMEOUT) {
+        if (ProcessWindowVisible(processId)) g_launcherShown = true;
+    }
+    ::CloseHandle(hProcess);
+    return 0;
+}
+
 // {main} and {mgr} stand for the decimal handles of the two windows.
 std::wstring Substitute(std::wstring text)
 {
@@ -170,6 +211,16 @@ void StartLauncher(Launcher& launcher, const std::wstring& arguments)
     }
     ::CloseHandle(pi.hThread);
     launcher.hProcess = pi.hProcess;
+    g_launcherShown = false;
+    HANDLE hWatched = nullptr;
+    if (::DuplicateHandle(::GetCurrentProcess(), pi.hProcess, ::GetCurrentProcess(), &hWatched,
+                          SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE,
+                          0)) {
+        if (HANDLE hThread = ::CreateThread(nullptr, 0, WatchVisibility, hWatched, 0, nullptr))
+            ::CloseHandle(hThread);
+        else
+            ::CloseHandle(hWatched);
+    }
     Record("started pid=" + std::to_string(pi.dwProcessId) + " cmdline=" + tooltext::ToUtf8(cmd));
 }
 
@@ -197,6 +248,15 @@ DWORD Number(const std::vector<std::wstring>& words, size_t index, DWORD fallbac
     return index < words.size() ? static_cast<DWORD>(std::wcstoul(words[index].c_str(), nullptr, 0)) : fallback;
 }
 
+// A message argument: decimal or 0x hexadecimal, negative numbers as the system widens them; 0 when absent.
+WPARAM SignedNumber(const std::vector<std::wstring>& words, size_t index)
+{
+    if (index >= words.size()) return 0;
+    const wchar_t* text = words[index].c_str();
+    if (text[0] == L'-') return static_cast<WPARAM>(static_cast<INT_PTR>(std::wcstoll(text, nullptr, 0)));
+    return static_cast<WPARAM>(std::wcstoull(text, nullptr, 0));
+}
+
 std::wstring SettingsPath()
 {
     wchar_t path[MAX_PATH] = {};
@@ -212,14 +272,132 @@ void SetHang(const std::wstring& which)
     g_hangManager = which == L"mgr" || which == L"both";
 }
 
-HWND WaitForLauncherWindow(DWORD timeoutMs)
+// The launcher's main window: found by its title, as the real parent finds it.
+HWND LauncherWindow()
+{
+    return ::FindWindowW(nullptr, kLauncherTitle);
+}
+
+// Polls every 20 ms until done() is true; false on time-out.
+template <typename Pred>
+bool WaitUntil(DWORD timeoutMs, Pred done)
 {
     const ULONGLONG deadline = ::GetTickCount64() + timeoutMs;
     for (;;) {
-        if (HWND h = ::FindWindowW(nullptr, kLauncherTitle)) return h;
-        if (::GetTickCount64() >= deadline) return nullptr;
-        ::Sleep(50);
+        if (done()) return true;
+        if (::GetTickCount64() >= deadline) return false;
+        ::Sleep(20);
     }
+}
+
+// Waits until find() gives a window; none on time-out.
+template <typename Find>
+HWND WaitFor(DWORD timeoutMs, Find find)
+{
+    HWND found = nullptr;
+    (void)WaitUntil(timeoutMs, [&] { return (found = find()) != nullptr; });
+    return found;
+}
+
+// A top-level window of the given class that belongs to the launcher process.
+HWND LauncherOwnedWindow(const Launcher& launcher, const wchar_t* className, bool visibleOnly)
+{
+    if (!launcher.hProcess) return nullptr;
+    struct Search {
+        DWORD processId;
+        const wchar_t* className;
+        bool visibleOnly;
+        HWND found;
+    } search = {::GetProcessId(launcher.hProcess), className, visibleOnly, nullptr};
+    ::EnumWindows(
+        [](HWND hWnd, LPARAM lParam) -> BOOL {
+            auto* s = reinterpret_cast<Search*>(lParam);
+            DWORD owner = 0;
+            ::GetWindowThreadProcessId(hWnd, &owner);
+            wchar_t cls[64] = {};
+            ::GetClassNameW(hWnd, cls, 64);
+            if (owner != s->processId || std::wcscmp(cls, s->className) != 0) return TRUE;
+            if (s->visibleOnly && !::IsWindowVisible(hWnd)) return TRUE;
+            s->found = hWnd;
+            return FALSE;
+        },
+        reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
+std::string RectText(HWND h)
+{
+    RECT rc = {};
+    ::GetWindowRect(h, &rc);
+    return std::to_string(rc.left) + "," + std::to_string(rc.top) + "," + std::to_string(rc.right) + "," +
+           std::to_string(rc.bottom);
+}
+
+// "state ..." of the launcher's main window as a user would see it.
+void RecordWindowState()
+{
+    const HWND h = LauncherWindow();
+    if (!h) {
+        Record("state none");
+        return;
+    }
+    Record("state hwnd=" + HandleText(h) + " visible=" + (::IsWindowVisible(h) ? "1" : "0") +
+           " iconic=" + (::IsIconic(h) ? "1" : "0") + " zoomed=" + (::IsZoomed(h) ? "1" : "0") +
+           " enabled=" + (::IsWindowEnabled(h) ? "1" : "0") +
+           " foreground=" + (::GetForegroundWindow() == h ? "1" : "0") + " rect=" + RectText(h));
+}
+
+// The notice dialog's buttons, in the dialog's client coordinates (its layout is fixed at 440 x 260).
+POINT NoticeButtonCentre(const std::wstring& which)
+{
+    if (which == L"ok") return POINT{220, 224};
+    return POINT{420, 20};  // the close cross
+}
+
+void ClickAt(HWND h, POINT pt)
+{
+    const LPARAM at = MAKELPARAM(pt.x, pt.y);
+    ::PostMessageW(h, WM_MOUSEMOVE, 0, at);
+    ::PostMessageW(h, WM_LBUTTONDOWN, MK_LBUTTON, at);
+    ::PostMessageW(h, WM_LBUTTONUP, 0, at);
+}
+
+// Saves the whole screen as a 24-bit BMP file.
+bool SaveScreen(const std::wstring& path)
+{
+    const int w = ::GetSystemMetrics(SM_CXSCREEN);
+    const int h = ::GetSystemMetrics(SM_CYSCREEN);
+    HDC hScreen = ::GetDC(nullptr);
+    HDC hMem = ::CreateCompatibleDC(hScreen);
+    BITMAPINFO bmi = {};
+    bmi.bmiHeader = BITMAPINFOHEADER{sizeof(BITMAPINFOHEADER), w, h, 1, 24, BI_RGB, 0, 0, 0, 0, 0};
+    void* bits = nullptr;
+    HBITMAP hBitmap = ::CreateDIBSection(hMem, &bmi, DIB_RGB_COLORS, &bits, nullptr, 0);
+    bool ok = false;
+    if (hBitmap && bits) {
+        HGDIOBJ old = ::SelectObject(hMem, hBitmap);
+        ::BitBlt(hMem, 0, 0, w, h, hScreen, 0, 0, SRCCOPY);
+        ::GdiFlush();
+        ::SelectObject(hMem, old);
+        const DWORD stride = static_cast<DWORD>((w * 3 + 3) & ~3);
+        const DWORD imageSize = stride * static_cast<DWORD>(h);
+        BITMAPFILEHEADER file = {};
+        file.bfType = 0x4D42;
+        file.bfOffBits = sizeof file + sizeof(BITMAPINFOHEADER);
+        file.bfSize = file.bfOffBits + imageSize;
+        HANDLE hFile = ::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+        if (hFile != INVALID_HANDLE_VALUE) {
+            DWORD put = 0;
+            ok = ::WriteFile(hFile, &file, sizeof file, &put, nullptr) &&
+                 ::WriteFile(hFile, &bmi.bmiHeader, sizeof(BITMAPINFOHEADER), &put, nullptr) &&
+                 ::WriteFile(hFile, bits, imageSize, &put, nullptr);
+            ::CloseHandle(hFile);
+        }
+    }
+    if (hBitmap) ::DeleteObject(hBitmap);
+    ::DeleteDC(hMem);
+    ::ReleaseDC(nullptr, hScreen);
+    return ok;
 }
 
 // Runs one step; false for a step that is not understood.
@@ -255,6 +433,23 @@ bool RunStep(Launcher& launcher, const std::wstring& line)
         // The parent writes the JSON object {"type":1} in double quotes without escaping the inner ones, so
         // the argument splitter hands the launcher {type:1}.
         StartLauncher(launcher, L"\"{\"type\":1}\"");
+    } else if (verb == L"start-second") {
+        // start-second [TEXT]: another launcher beside the running one, waited for (at most 20 s).
+        std::wstring cmd = tooltext::QuoteArg(launcher.path);
+        if (!Rest(line).empty()) cmd += L" " + Substitute(Rest(line));
+        STARTUPINFOW si = {};
+        si.cb = sizeof si;
+        PROCESS_INFORMATION pi = {};
+        if (!::CreateProcessW(launcher.path.c_str(), cmd.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si,
+                              &pi)) {
+            Record("second start-failed error=" + std::to_string(::GetLastError()));
+            return true;
+        }
+        DWORD code = STILL_ACTIVE;
+        if (::WaitForSingleObject(pi.hProcess, 20000) == WAIT_OBJECT_0) ::GetExitCodeProcess(pi.hProcess, &code);
+        ::CloseHandle(pi.hThread);
+        ::CloseHandle(pi.hProcess);
+        Record(code == STILL_ACTIVE ? std::string("second timeout") : "second exit=" + std::to_string(code));
     } else if (verb == L"start-raw") {
         StartLauncher(launcher, Substitute(Rest(line)));
     } else if (verb == L"settings") {
@@ -272,24 +467,125 @@ bool RunStep(Launcher& launcher, const std::wstring& line)
         if (words.size() < 2) return false;
         SetHang(words[1]);
         Record("hang windows=" + tooltext::ToUtf8(words[1]));
+    } else if (verb == L"die-on-notice") {
+        // The simulator itself ends (exit code 4) when the notice reaches the main window.
+        g_dieMain = true;
+        Record("die-on-notice");
     } else if (verb == L"wait") {
         ::Sleep(Number(words, 1, 0));
     } else if (verb == L"wait-window") {
-        const HWND h = WaitForLauncherWindow(Number(words, 1, 10000));
+        const HWND h = WaitFor(Number(words, 1, 10000), LauncherWindow);
         Record(h ? "window hwnd=" + HandleText(h) : std::string("window none"));
     } else if (verb == L"post") {
-        // post MSG [WPARAM]: to the launcher's main window, found by its title as the real parent does.
+        // post MSG [WPARAM [LPARAM]]: to the launcher's main window, found by its title as the real parent does.
         if (words.size() < 2) return false;
         const UINT message = Number(words, 1, 0);
-        const WPARAM wParam = Number(words, 2, 0);
-        const HWND h = ::FindWindowW(nullptr, kLauncherTitle);
-        if (h && ::PostMessageW(h, message, wParam, 0)) {
-            Record("posted msg=" + std::to_string(message) + " wparam=" + std::to_string(wParam) +
-                   " hwnd=" + HandleText(h));
+        const WPARAM wParam = SignedNumber(words, 2);
+        const LPARAM lParam = static_cast<LPARAM>(SignedNumber(words, 3));
+        const std::string args = " wparam=" + std::to_string(static_cast<long long>(static_cast<INT_PTR>(wParam))) +
+                                 (words.size() > 3 ? " lparam=" + std::to_string(static_cast<long long>(lParam)) : "");
+        const HWND h = LauncherWindow();
+        if (h && ::PostMessageW(h, message, wParam, lParam)) {
+            Record("posted msg=" + std::to_string(message) + args + " hwnd=" + HandleText(h));
         } else {
-            Record("post-failed msg=" + std::to_string(message) + " wparam=" + std::to_string(wParam) +
+            Record("post-failed msg=" + std::to_string(message) + args +
                    (h ? " error=" + std::to_string(::GetLastError()) : std::string(" error=no-window")));
         }
+    } else if (verb == L"send") {
+        // send MSG [WPARAM [LPARAM]]: the same, waiting (at most 10 s) for the answer.
+        if (words.size() < 2) return false;
+        const HWND h = LauncherWindow();
+        DWORD_PTR answer = 0;
+        const bool ok = h && ::SendMessageTimeoutW(h, Number(words, 1, 0), SignedNumber(words, 2),
+                                                  static_cast<LPARAM>(SignedNumber(words, 3)), SMTO_NORMAL, 10000,
+                                                  &answer);
+        Record(ok ? "sent msg=" + std::to_string(Number(words, 1, 0)) + " result=" + std::to_string(answer)
+                  : "send-failed msg=" + std::to_string(Number(words, 1, 0)));
+    } else if (verb == L"state") {
+        RecordWindowState();
+    } else if (verb == L"windows") {
+        // The visible top-level windows of the launcher process, by class.
+        std::string classes;
+        if (launcher.hProcess) {
+            struct Search {
+                DWORD processId;
+                std::string* classes;
+            } search = {::GetProcessId(launcher.hProcess), &classes};
+            ::EnumWindows(
+                [](HWND hWnd, LPARAM lParam) -> BOOL {
+                    auto* s = reinterpret_cast<Search*>(lParam);
+                    DWORD owner = 0;
+                    ::GetWindowThreadProcessId(hWnd, &owner);
+                    if (owner != s->processId || !::IsWindowVisible(hWnd)) return TRUE;
+                    wchar_t cls[64] = {};
+                    ::GetClassNameW(hWnd, cls, 64);
+                    if (!s->classes->empty()) *s->classes += ",";
+                    *s->classes += tooltext::ToUtf8(cls);
+                    return TRUE;
+                },
+                reinterpret_cast<LPARAM>(&search));
+        }
+        Record("windows " + classes);
+    } else if (verb == L"wait-visible") {
+        const HWND h = WaitFor(Number(words, 1, 10000), [] {
+            const HWND w = LauncherWindow();
+            return w && ::IsWindowVisible(w) ? w : nullptr;
+        });
+        Record(h ? "visible hwnd=" + HandleText(h) : std::string("visible none"));
+    } else if (verb == L"wait-notice") {
+        // The skinned notice over the main window.
+        const HWND h = WaitFor(Number(words, 1, 10000),
+                               [&] { return LauncherOwnedWindow(launcher, L"CustomMsgBoxClass", true); });
+        if (h) {
+            const HWND owner = ::GetWindow(h, GW_OWNER);
+            Record("notice hwnd=" + HandleText(h) + " owner=" + HandleText(owner) +
+                   " owner-enabled=" + (::IsWindowEnabled(owner) ? "1" : "0") + " rect=" + RectText(h));
+        } else {
+            Record("notice none");
+        }
+    } else if (verb == L"notice-click") {
+        // notice-click ok|close
+        const HWND h = LauncherOwnedWindow(launcher, L"CustomMsgBoxClass", true);
+        if (!h || words.size() < 2) {
+            Record("notice-click none");
+        } else {
+            ClickAt(h, NoticeButtonCentre(words[1]));
+            Record("notice-click " + tooltext::ToUtf8(words[1]));
+        }
+    } else if (verb == L"notice-alt-f4") {
+        const HWND h = LauncherOwnedWindow(launcher, L"CustomMsgBoxClass", true);
+        if (h) ::PostMessageW(h, WM_SYSKEYDOWN, VK_F4, 0x20000001);  // context code: Alt is down
+        Record(h ? "notice-alt-f4" : "notice-alt-f4 none");
+    } else if (verb == L"wait-dialog") {
+        // A system message box of the launcher; records its text.
+        const HWND h = WaitFor(Number(words, 1, 10000), [&] { return LauncherOwnedWindow(launcher, L"#32770", true); });
+        if (!h) {
+            Record("dialog none");
+        } else {
+            wchar_t title[256] = {};
+            ::GetWindowTextW(h, title, 256);
+            std::wstring text;
+            for (HWND c = ::GetWindow(h, GW_CHILD); c; c = ::GetWindow(c, GW_HWNDNEXT)) {
+                wchar_t cls[32] = {};
+                ::GetClassNameW(c, cls, 32);
+                wchar_t t[512] = {};
+                ::GetWindowTextW(c, t, 512);
+                if (_wcsicmp(cls, L"Static") == 0 && t[0]) text = t;
+            }
+            Record("dialog hwnd=" + HandleText(h) + " title=" + tooltext::ToUtf8(title) +
+                   " text=" + tooltext::ToUtf8(text));
+        }
+    } else if (verb == L"dialog-ok") {
+        const HWND h = LauncherOwnedWindow(launcher, L"#32770", true);
+        if (h) ::PostMessageW(h, WM_COMMAND, IDOK, 0);
+        Record(h ? "dialog-ok" : "dialog-ok none");
+    } else if (verb == L"wait-gone") {
+        // Until the launcher's main window no longer exists.
+        const bool gone = WaitUntil(Number(words, 1, 10000), [] { return LauncherWindow() == nullptr; });
+        Record(gone ? "gone" : "gone timeout");
+    } else if (verb == L"screenshot") {
+        const std::wstring path = Rest(line);
+        Record(std::string("screenshot ") + (SaveScreen(path) ? "saved " : "failed ") + tooltext::ToUtf8(path));
     } else if (verb == L"wait-exit") {
         // wait-exit [MS]: a launcher still running after MS milliseconds is ended with exit code 259.
         if (!launcher.hProcess) {
@@ -301,7 +597,8 @@ bool RunStep(Launcher& launcher, const std::wstring& line)
         if (r == WAIT_OBJECT_0) {
             DWORD code = 0;
             ::GetExitCodeProcess(launcher.hProcess, &code);
-            Record("exit code=" + std::to_string(code) + " ms=" + std::to_string(ms));
+            Record("exit code=" + std::to_string(code) + " ms=" + std::to_string(ms) +
+                   " shown=" + (g_launcherShown ? "1" : "0"));
         } else {
             ::TerminateProcess(launcher.hProcess, STILL_ACTIVE);
             ::WaitForSingleObject(launcher.hProcess, 5000);
@@ -344,6 +641,13 @@ int wmain(int argc, wchar_t** argv)
             }
         } else if (arg.rfind(L"--hang=", 0) == 0) {
             SetHang(arg.substr(7));
+        } else if (arg.rfind(L"--script=", 0) == 0) {
+            // Steps from a UTF-8 file, one a line (for scripts longer than a command line can be).
+            std::ifstream script(arg.substr(9).c_str());
+            for (std::string line; std::getline(script, line);) {
+                if (!line.empty() && line.back() == '\r') line.pop_back();
+                steps.push_back(Wide(line));
+            }
         } else {
             steps.push_back(arg);
         }
