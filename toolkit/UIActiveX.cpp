@@ -136,6 +136,11 @@ HRESULT CActiveXUI::QueryHostedObject(REFIID iid, void** ppv) const
 
 bool CActiveXUI::CreateObjectInstance(ComPtr<IUnknown>& object)
 {
+    // An embedded object talks to its site on the thread that made it: from a multithreaded apartment the
+    // engine would be made elsewhere and in-place activation would wait forever.
+    APTTYPE type = APTTYPE_CURRENT;
+    APTTYPEQUALIFIER qualifier = APTTYPEQUALIFIER_NONE;
+    if (SUCCEEDED(::CoGetApartmentType(&type, &qualifier)) && type == APTTYPE_MTA) return false;
     if (!m_moduleName.empty()) {
         CUniqueHmodule module(::LoadLibraryW(m_moduleName.c_str()));
         FARPROC proc = module ? ::GetProcAddress(module.Get(), "DllGetClassObject") : nullptr;

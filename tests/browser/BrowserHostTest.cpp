@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <memory>
+#include <thread>
 
 using namespace SkinUI;
 using namespace browsertest;
@@ -569,4 +570,27 @@ TEST_F(BrowserHost, AModuleNameCreatesAClassTheRegistryDoesNotKnow)
     EXPECT_TRUE(host->Find<CActiveXUI>(L"named")->HasHostedObject());
     EXPECT_FALSE(host->Find<CActiveXUI>(L"unnamed")->HasHostedObject());
     EXPECT_EQ(engine.Count("created clsid={6B1E3C52-8F0A-4D7B-9C1E-2A5F3D4B7C60}"), 1);
+}
+
+TEST(BrowserAttributes, AMultithreadedApartmentGetsNoEngineRatherThanAHang)
+{
+    EngineRun run;
+    bool created = true;
+    DWORD ms = 0;
+    std::thread worker([&] {
+        ASSERT_TRUE(SUCCEEDED(::CoInitializeEx(nullptr, COINIT_MULTITHREADED)));
+        {
+            HostWindow window(300, 200);
+            ASSERT_TRUE(window.Build(Skin(L"<WebBrowser name=\"web\" />")));
+            const DWORD start = ::GetTickCount();
+            window.Show();
+            ms = ::GetTickCount() - start;
+            created = window.Find<CWebBrowserUI>(L"web")->HasHostedObject();
+        }
+        ::CoUninitialize();
+    });
+    worker.join();
+    EXPECT_FALSE(created);
+    EXPECT_LT(ms, 5000u);
+    EXPECT_EQ(run.Count("created"), 0);
 }
