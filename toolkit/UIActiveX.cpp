@@ -205,8 +205,8 @@ bool CActiveXUI::CreateHostedObject()
     if ((misc & OLEMISC_INVISIBLEATRUNTIME) == 0) {
         RECT rc = m_rcItem;
         HWND hParent = m_pManager != nullptr ? m_pManager->GetPaintWindow() : nullptr;
-        activated = m_hostedObject &&
-                    SUCCEEDED(m_hostedObject->DoVerb(OLEIVERB_INPLACEACTIVATE, nullptr, clientSite.Get(), 0, hParent, &rc));
+        activated = m_hostedObject && SUCCEEDED(m_hostedObject->DoVerb(OLEIVERB_INPLACEACTIVATE, nullptr,
+                                                                       clientSite.Get(), 0, hParent, &rc));
     }
     ComPtr<IObjectWithSite> withSite;
     if (m_hostedObject && SUCCEEDED(m_hostedObject.As(&withSite))) (void)withSite->SetSite(clientSite.Get());

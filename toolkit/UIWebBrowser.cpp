@@ -313,7 +313,8 @@ HRESULT CWebBrowserUI::DispatchEvent(DISPID dispIdMember, DISPPARAMS* pDispParam
         InstallUIHandler(this);
         if (!needs(2)) return DISP_E_BADPARAMCOUNT;
         if (m_eventHandler != nullptr)
-            m_eventHandler->NavigateComplete2(DispatchOf(Arg(pDispParams, 0, count)), Deref(Arg(pDispParams, 1, count)));
+            m_eventHandler->NavigateComplete2(DispatchOf(Arg(pDispParams, 0, count)),
+                                              Deref(Arg(pDispParams, 1, count)));
         return S_OK;
     case DISPID_DOCUMENTCOMPLETE:
         if (!needs(2)) return DISP_E_BADPARAMCOUNT;

@@ -8,6 +8,7 @@
 #include "LauncherMessages.h"
 #include "PageCommandQueue.h"
 #include "PortalPage.h"
+#include "TestSupport.h"
 
 #include <gtest/gtest.h>
 
@@ -222,6 +223,18 @@ TEST_F(Bridge, ThePortalPicturesAreasMakeThePagesCalls)
     ::GetClientRect(hView, &client);
     const int w = client.right, h = client.bottom;
     const POINT play{w / 2, h - 120}, minimise{w - 68, 24}, close{w - 28, 24}, drag{200, 20};
+
+    // What the player sees: the title band, the close and minimise buttons, the play button.
+    int width = 0, height = 0;
+    const std::vector<DWORD> pixels = test::CaptureClient(hView, width, height);
+    ASSERT_EQ(pixels.size(), static_cast<size_t>(w) * static_cast<size_t>(h));
+    auto at = [&](POINT pt) { return pixels[static_cast<size_t>(pt.y) * static_cast<size_t>(w) + pt.x] & 0xFFFFFF; };
+    EXPECT_EQ(at(POINT{w / 2 - 100, h - 140}), 0xF08C1Eu) << "play";
+    EXPECT_EQ(at(POINT{w - 14, 12}), 0xB03030u) << "close";
+    EXPECT_EQ(at(POINT{w - 82, 12}), 0x2C3A66u) << "minimise";
+    EXPECT_EQ(at(POINT{2, 46}), 0x0A1024u) << "drag band";
+    EXPECT_EQ(at(POINT{2, 60}), 0x141E3Cu) << "page";
+
     for (const POINT& pt : {play, minimise, close, drag}) {
         ::SendMessageW(hView, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(pt.x, pt.y));
         ::SendMessageW(hView, WM_LBUTTONUP, 0, MAKELPARAM(pt.x, pt.y));

@@ -46,7 +46,8 @@ bool SameRect(const RECT& a, const RECT& b)
 // Records the events the control hands on, in order.
 class RecordingHandler : public CWebBrowserEventHandler {
 public:
-    void BeforeNavigate2(IDispatch*, VARIANT* url, VARIANT*, VARIANT*, VARIANT*, VARIANT*, VARIANT_BOOL* cancel) override
+    void BeforeNavigate2(IDispatch*, VARIANT* url, VARIANT*, VARIANT*, VARIANT*, VARIANT*,
+                         VARIANT_BOOL* cancel) override
     {
         seen.push_back(L"BeforeNavigate2 " + Text(url) + (insideNavigate ? L" inside" : L""));
         if (cancelNavigation) *cancel = VARIANT_TRUE;

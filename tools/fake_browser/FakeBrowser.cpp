@@ -934,8 +934,8 @@ void CFakeBrowser::CallExternal(const std::wstring& name, std::vector<std::wstri
     DISPID id = DISPID_UNKNOWN;
     hr = external->GetIDsOfNames(IID_NULL, names, 1, LOCALE_USER_DEFAULT, &id);
     if (FAILED(hr)) {
-        Record(head + L" lookup=" + Hex(static_cast<unsigned long>(hr)) + L" hr=" + Hex(static_cast<unsigned long>(hr)) +
-               L" ms=" + std::to_wstring(Ms()) + L" text=" + all);
+        const std::wstring code = Hex(static_cast<unsigned long>(hr));
+        Record(head + L" lookup=" + code + L" hr=" + code + L" ms=" + std::to_wstring(Ms()) + L" text=" + all);
         return;
     }
     std::vector<CBstr> strings;
@@ -1162,6 +1162,21 @@ LRESULT CFakeBrowser::OnPumpMessage(HWND hWnd, UINT message, WPARAM wParam, LPAR
     return ::DefWindowProcW(hWnd, message, wParam, lParam);
 }
 
+void CFakeBrowser::DoPaint(HWND hWnd, HDC hDC)
+{
+    RECT client{};
+    ::GetClientRect(hWnd, &client);
+    if (m_portal) {
+        PaintPortal(hDC, client, m_url);
+        return;
+    }
+    SkinUI::CUniqueBrush white(::CreateSolidBrush(RGB(0xFF, 0xFF, 0xFF)));
+    ::FillRect(hDC, &client, white.Get());
+    ::SetBkMode(hDC, TRANSPARENT);
+    ::DrawTextW(hDC, m_url.c_str(), static_cast<int>(m_url.size()), &client,
+                DT_CENTER | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX);
+}
+
 LRESULT CFakeBrowser::OnViewMessage(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam)
 {
     const ComPtr<CFakeBrowser> keep(this);
@@ -1181,19 +1196,13 @@ LRESULT CFakeBrowser::OnViewMessage(HWND hWnd, UINT message, WPARAM wParam, LPAR
     case WM_PAINT: {
         PAINTSTRUCT ps;
         HDC hDC = ::BeginPaint(hWnd, &ps);
-        RECT client{};
-        ::GetClientRect(hWnd, &client);
-        if (m_portal) {
-            PaintPortal(hDC, client, m_url);
-        } else {
-            SkinUI::CUniqueBrush white(::CreateSolidBrush(RGB(0xFF, 0xFF, 0xFF)));
-            ::FillRect(hDC, &client, white.Get());
-            ::SetBkMode(hDC, TRANSPARENT);
-            ::DrawTextW(hDC, m_url.c_str(), static_cast<int>(m_url.size()), &client, DT_CENTER | DT_VCENTER | DT_SINGLELINE);
-        }
+        DoPaint(hWnd, hDC);
         ::EndPaint(hWnd, &ps);
         return 0;
     }
+    case WM_PRINTCLIENT:  // so that tests and screenshots can render the page into a bitmap
+        DoPaint(hWnd, reinterpret_cast<HDC>(wParam));
+        return 0;
     case WM_ERASEBKGND:
         return 1;
     case WM_SIZE:

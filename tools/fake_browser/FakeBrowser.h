@@ -282,6 +282,7 @@ private:
     void AskContextMenu(POINT pt);
     IDocHostUIHandler* UIHandler() const;
     void PagePicture(bool on, const std::wstring& playText);
+    void DoPaint(HWND hWnd, HDC hDC);
 
     ULONG m_refs = 1;
     CLSID m_clsid;

@@ -95,8 +95,9 @@ int HexDigit(wchar_t c)
 
 SkinUI::CUniqueFont MakeFont(int height, int weight)
 {
-    return SkinUI::CUniqueFont(::CreateFontW(-height, 0, 0, 0, weight, FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
-                         CLIP_DEFAULT_PRECIS, ANTIALIASED_QUALITY, DEFAULT_PITCH, L"Microsoft YaHei"));
+    return SkinUI::CUniqueFont(::CreateFontW(-height, 0, 0, 0, weight, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
+                                             OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, ANTIALIASED_QUALITY,
+                                             DEFAULT_PITCH, L"Microsoft YaHei"));
 }
 
 void Fill(HDC hDC, const RECT& rc, COLORREF color)
@@ -217,7 +218,7 @@ void PaintPortal(HDC hDC, const RECT& client, const std::wstring& url)
     Text(hDC, a.play, L"\x5F00\x59CB\x6E38\x620F  PLAY", button, RGB(0x20, 0x14, 0x00),
          DT_SINGLELINE | DT_VCENTER | DT_CENTER);
     Text(hDC, RECT{12, height - 28, width - 12, height - 4}, url, small, RGB(0x70, 0x7C, 0x98),
-         DT_SINGLELINE | DT_VCENTER | DT_LEFT | DT_END_ELLIPSIS);
+         DT_SINGLELINE | DT_VCENTER | DT_LEFT | DT_END_ELLIPSIS | DT_NOPREFIX);
 }
 
 }  // namespace fakebrowser
