@@ -1,11 +1,13 @@
 #include "GameLoaderWnd.h"
 
 #include "ArgQuote.h"
+#include "CIeBrowserUI.h"
 #include "Common.h"
 #include "CustomMsgBox.h"
 #include "GameLoader.h"
 #include "LauncherMessages.h"
 #include "Logger.h"
+#include "PortalPage.h"
 #include "UIContainer.h"
 #include "UIHandle.h"
 #include "UILabel.h"
@@ -29,6 +31,8 @@ constexpr wchar_t kUninstallRoot[] = L"Software\\Microsoft\\Windows\\CurrentVers
 constexpr UINT kExitMenuCommand = 16;
 constexpr UINT kTipIntervalMs = 500;
 constexpr int kDownloadPage = 1;
+constexpr UINT_PTR kPageLoadTimer = WM_USER + 114;
+constexpr UINT kDefaultPageLoadTimeoutMs = 30000;
 // WinINet's process-wide behaviour switch that keeps no cookie on disk (not every header names it).
 constexpr DWORD kSuppressCookiePersist = 3;
 
@@ -118,6 +122,14 @@ GameLoaderWnd::~GameLoaderWnd()
     --s_nLiveObjects;
 }
 
+UINT GameLoaderWnd::PageLoadTimeoutMs()
+{
+    wchar_t value[16] = {};
+    const DWORD n = ::GetEnvironmentVariableW(kPageTimeoutVariable, value, 16);
+    const int ms = (n > 0 && n < 16) ? _wtoi(value) : 0;
+    return ms > 0 ? static_cast<UINT>(ms) : kDefaultPageLoadTimeoutMs;
+}
+
 int GameLoaderWnd::LiveCount()
 {
     return s_nLiveObjects;
@@ -134,6 +146,8 @@ LRESULT GameLoaderWnd::OnWindowMessage(UINT message, WPARAM wParam, LPARAM lPara
             OnTrayCallback(lParam);
         } else if (message == WM_TIMER && wParam == TIMER_TIP_ANIMATION) {
             AdvanceTip();
+        } else if (message == WM_TIMER && wParam == kPageLoadTimer) {
+            OnPageLoadTimeout();
         }
         result = WindowImplBase::OnWindowMessage(message, wParam, lParam);
     }
@@ -153,8 +167,8 @@ void GameLoaderWnd::OnWindowFinal(HWND hWnd)
 
 SkinUI::CControlUI* GameLoaderWnd::CreateCustomControl(const wchar_t* elementName)
 {
-    (void)elementName;
-    return nullptr;
+    if (::lstrcmpiW(elementName, L"IeBrowser") != 0) return nullptr;
+    return new CIeBrowserUI(m_hWnd, &m_pageCommands);  // the control tree owns it
 }
 
 // ---- start-up ------------------------------------------------------------------------------------------
@@ -165,7 +179,8 @@ void GameLoaderWnd::InitWindow()
     ::SendMessageW(m_hWnd, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(hIcon));
     ::SendMessageW(m_hWnd, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(hIcon));
 
-    m_pBrowser = m_manager.FindControlByName(L"ie");
+    m_pWebEvent = std::make_unique<CWebBrowserEvent>(m_hWnd);
+    m_pBrowser = dynamic_cast<CIeBrowserUI*>(m_manager.FindControlByName(L"ie"));
     m_pWizardTab = static_cast<SkinUI::CTabLayoutUI*>(m_manager.FindControlByName(L"wizardTab"));
     m_pProgress = static_cast<SkinUI::CProgressUI*>(m_manager.FindControlByName(L"progress"));
     m_pProgTip = static_cast<SkinUI::CLabelUI*>(m_manager.FindControlByName(L"progTip"));
@@ -232,6 +247,16 @@ void GameLoaderWnd::LoadWeb()
 {
     VLOG(2, "GameLoaderWnd::LoadWeb", L"GameLoaderWnd LoadWeb");
     if (!m_pBrowser) return;
+    if (m_pWebEvent && m_pBrowser->GetEventHandler() != m_pWebEvent.get()) m_pBrowser->SetEventHandler(m_pWebEvent.get());
+    // No script-error boxes and no dialogs of the engine's own.
+    if (auto browser = m_pBrowser->QueryHostedObject<IWebBrowser2>()) (void)browser->put_Silent(VARIANT_TRUE);
+    VLOG(2, "GameLoaderWnd::LoadWeb", L"fileparam=" + m_strFileParam);
+    const std::wstring address =
+        ComposePortalAddress(PortalBaseAddress(), m_strFileParam, m_strToken, m_strSource, m_strOcExt, m_strTokenLogin);
+    (void)m_pBrowser->NavigateTo(address);
+    m_pBrowser->SetVisible(false);
+    // A page that never finishes would leave the launcher invisible for good, holding the one-instance lock.
+    ::SetTimer(m_hWnd, kPageLoadTimer, PageLoadTimeoutMs(), nullptr);
 }
 
 void GameLoaderWnd::OnOpenGame(WPARAM number)
@@ -441,6 +466,14 @@ void GameLoaderWnd::OnUnpackResult(WPARAM result)
     if (RunModal(L"释放文件出错", [this] { (void)ShowNoticeBox(m_hWnd, L"释放文件出错"); })) PostCloseToSelf();
 }
 
+void GameLoaderWnd::OnPageLoadTimeout()
+{
+    ::KillTimer(m_hWnd, kPageLoadTimer);
+    VLOG(0, "GameLoaderWnd::OnPageLoadTimeout",
+         L"no document completed in " + std::to_wstring(PageLoadTimeoutMs()) + L" ms");
+    OnPageNetError();
+}
+
 void GameLoaderWnd::OnPageNetError()
 {
     if (RunModal(L"网络连接异常", [this] { ::MessageBoxW(m_hWnd, L"网络连接异常", L"提示", MB_OK); }))
@@ -460,6 +493,7 @@ LRESULT GameLoaderWnd::OnLauncherMessage(UINT message, WPARAM wParam, LPARAM, bo
 {
     switch (message) {
     case WM_PAGE_LOADED:
+        ::KillTimer(m_hWnd, kPageLoadTimer);
         if (m_pBrowser) m_pBrowser->SetVisible(true);
         if (m_strToken == L"1") break;
         if (::IsWindow(m_hWnd)) {

@@ -5,9 +5,13 @@
 #include "PageCommandQueue.h"
 #include "UIWindow.h"
 
+#include <memory>
 #include <string>
 #include <utility>
 #include <vector>
+
+class CIeBrowserUI;
+class CWebBrowserEvent;
 
 namespace SkinUI {
 class CLabelUI;
@@ -77,6 +81,10 @@ public:
 
     // Objects alive in this process (for the tests of the window's end).
     static int LiveCount();
+    // How long the portal page may take to finish its first document before the launcher gives up on it:
+    // 30 s, or the milliseconds in kPageTimeoutVariable (a test option the normal start never sets).
+    static UINT PageLoadTimeoutMs();
+    static constexpr wchar_t kPageTimeoutVariable[] = L"VEMRA2_PAGE_TIMEOUT_MS";
 
 private:
     void OnTrayCallback(LPARAM lParam);
@@ -86,6 +94,7 @@ private:
     void OnUnpackResult(WPARAM result);
     void OnPageNetError();
     void OnPageMoveWnd();
+    void OnPageLoadTimeout();
     void PostToGameManager(UINT message);
     void PostCloseToSelf();
     // Runs one modal notice or box; false (nothing shown) while another is open, so that repeated reports
@@ -111,12 +120,13 @@ private:
     std::wstring m_strGameExePath;
     std::wstring m_strInstallDir;
 
-    SkinUI::CControlUI* m_pBrowser = nullptr;
+    CIeBrowserUI* m_pBrowser = nullptr;
     SkinUI::CTabLayoutUI* m_pWizardTab = nullptr;
     SkinUI::CProgressUI* m_pProgress = nullptr;
     SkinUI::CLabelUI* m_pProgTip = nullptr;
     SkinUI::CControlUI* m_pDownloadLayout = nullptr;
 
+    std::unique_ptr<CWebBrowserEvent> m_pWebEvent;
     CPageCommandQueue m_pageCommands;
     bool m_bDownloadShown = false;
     bool m_bModalOpen = false;

@@ -4,6 +4,7 @@
 #include "GameLoaderWnd.h"
 #include "LauncherMessages.h"
 #include "Logger.h"
+#include "PortalPage.h"
 #include "UIManager.h"
 #include "UIResources.h"
 #include "UIShadow.h"
@@ -80,6 +81,9 @@ int WINAPI wWinMain(HINSTANCE hInstance, HINSTANCE, LPWSTR, int)
 
     SkinUI::CSkinResources::SetModule(hInstance);
     (void)SkinUI::CShadowUI::Initialize(hInstance);  // a shadow that cannot have its class simply never shows
+
+    // Before the skin (and with it the browser) is built: the engine renders the portal in its current mode.
+    (void)SetBrowserEmulation(ExecutableName());
 
     // The object deletes itself when its window is gone; its end posts the quit message.
     auto* mainWnd = new GameLoaderWnd(cmdJson);

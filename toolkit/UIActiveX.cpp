@@ -58,9 +58,18 @@ void CActiveXUI::SetPos(RECT rc)
     }
     (void)m_hostedObject->SetExtent(DVASPECT_CONTENT, &extent);
     m_site->SetObjectRects();
-    if (HWND hHost = m_site->HostWindow())
-        (void)::MoveWindow(hHost, m_rcItem.left, m_rcItem.top, m_rcItem.right - m_rcItem.left,
-                           m_rcItem.bottom - m_rcItem.top, FALSE);
+    if (HWND hHost = m_site->HostWindow()) {
+        RECT before{};
+        ::GetClientRect(hHost, &before);
+        const int width = m_rcItem.right - m_rcItem.left;
+        const int height = m_rcItem.bottom - m_rcItem.top;
+        (void)::MoveWindow(hHost, m_rcItem.left, m_rcItem.top, width, height, FALSE);
+        // Moved without repainting, against flicker; but a host that grows shows the object's window where it
+        // was clipped away before (at the first layout, from nothing to the whole page), and that part was
+        // never painted: the object paints it now.
+        if (width > before.right || height > before.bottom)
+            (void)::RedrawWindow(hHost, nullptr, nullptr, RDW_INVALIDATE | RDW_ALLCHILDREN);
+    }
 }
 
 void CActiveXUI::ShowHostWindow()

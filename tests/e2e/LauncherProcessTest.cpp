@@ -12,6 +12,7 @@
 #include <tlhelp32.h>
 
 #include <algorithm>
+#include <memory>
 #include <random>
 #include <string>
 #include <vector>
@@ -139,6 +140,7 @@ protected:
     }
     void TearDown() override
     {
+        m_stalled.reset();
         if (m_hadSettings)
             test::WriteFileBytes(m_settingsPath, m_savedSettings);
         else
@@ -180,6 +182,13 @@ protected:
         if (gameBytes) test::WriteFileBytes(folder + L"vemra2.exe", *gameBytes);
         return folder + L"vemra2_main.exe";
     }
+    // From now on the portal page starts loading but never finishes.
+    void StallPage()
+    {
+        const std::wstring page = m_dir + L"stalled-page.txt";
+        test::WriteFileBytes(page, "before-navigate\nnavigate-complete\n");
+        m_stalled = std::make_unique<test::ScopedEnv>(L"VEMRA_FAKE_PAGE", page);
+    }
     // The stand-in game where the registration says the game is.
     static void InstallGame()
     {
@@ -192,6 +201,7 @@ protected:
     std::string m_savedSettings;
     std::wstring m_dir;
     std::wstring m_gameRecord;
+    std::unique_ptr<test::ScopedEnv> m_stalled;
 };
 
 // ---- start ---------------------------------------------------------------------------------------------
@@ -330,23 +340,30 @@ TEST_F(LauncherProcess, TypeModeOneAnnouncesTheLauncherToTheGameManager)
 
 TEST_F(LauncherProcess, PageLoadedShowsTheWindowInFrontUnlessTheTokenIsOne)
 {
-    const SimRun run = Sim({L"start", L"wait-window 10000", L"wait 500", L"state", L"post 1128", L"wait-visible 5000",
-                            L"wait 300", L"state", L"post 16", L"wait-exit 30000"});
-    const auto states = WithPrefix(run.records, "state ");
-    ASSERT_EQ(states.size(), 2u);
-    EXPECT_NE(states[0].find(" visible=0 "), std::string::npos) << states[0];
-    EXPECT_NE(states[1].find(" visible=1 iconic=0 zoomed=0 "), std::string::npos) << states[1];
-    EXPECT_NE(states[1].find(" foreground=1 "), std::string::npos) << states[1];
+    // The portal page finishes loading by itself and the window comes up in front.
+    const SimRun run = Sim({L"start", L"wait-visible 10000", L"wait 300", L"state", L"post 16", L"wait-exit 30000"});
+    EXPECT_NE(run.First("state ").find(" visible=1 iconic=0 zoomed=0 enabled=1 foreground=1 "), std::string::npos)
+        << run.First("state ");
 
-    const SimRun hidden = Sim({L"start token=1", L"wait-window 10000", L"post 1128", L"wait 1500", L"state",
-                               L"post 16", L"wait-exit 30000"});
+    const SimRun hidden = Sim({L"start token=1", L"wait-window 10000", L"wait 1500", L"state", L"post 16",
+                               L"wait-exit 30000"});
     EXPECT_NE(hidden.First("state ").find(" visible=0 "), std::string::npos) << hidden.First("state ");
     EXPECT_NE(hidden.Exit().find(" shown=0"), std::string::npos);
+
+    // A page that never finishes leaves the window hidden until the page-loaded message.
+    StallPage();
+    const SimRun stalled = Sim({L"start", L"wait-window 10000", L"wait 1000", L"state", L"post 1128",
+                                L"wait-visible 5000", L"state", L"post 16", L"wait-exit 30000"});
+    const auto states = WithPrefix(stalled.records, "state ");
+    ASSERT_EQ(states.size(), 2u);
+    EXPECT_NE(states[0].find(" visible=0 "), std::string::npos) << states[0];
+    EXPECT_NE(states[1].find(" visible=1 iconic=0 zoomed=0 enabled=1 foreground=1 "), std::string::npos) << states[1];
 }
 
 TEST_F(LauncherProcess, ASecondLauncherBringsTheRunningOneForward)
 {
     // Hidden: it stays hidden. Minimised: it is restored and shown.
+    StallPage();
     const SimRun run = Sim({L"start", L"wait-window 10000", L"wait 500", L"start-second", L"wait 1000", L"state",
                             L"post 1128", L"wait-visible 5000", L"post 1129", L"wait 500", L"state", L"start-second",
                             L"wait 1500", L"state", L"post 16", L"wait-exit 30000"});

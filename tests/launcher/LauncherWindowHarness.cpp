@@ -2,6 +2,7 @@
 
 #include "TestSupport.h"
 #include "UIResources.h"
+#include "WindowSearch.h"
 
 #include <shlobj.h>
 #include <shlwapi.h>
@@ -14,6 +15,10 @@ void UseLauncherSkin()
 {
     static HMODULE s_hLauncher = nullptr;
     if (s_hLauncher) return;
+    // The portal page of these windows starts but never finishes, so they stay as the tests make them.
+    static const std::wstring s_page = test::MakeTempDir(L"stalled-page") + L"page.txt";
+    test::WriteFileBytes(s_page, "before-navigate\nnavigate-complete\n");
+    ::SetEnvironmentVariableW(L"VEMRA_FAKE_PAGE", s_page.c_str());
     s_hLauncher = ::LoadLibraryExW(test::LauncherPath().c_str(), nullptr,
                                    LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
     SkinUI::CSkinResources::SetResourceModule(s_hLauncher);
@@ -87,22 +92,34 @@ void CALLBACK Repeating::Tick(HWND, UINT, UINT_PTR id, DWORD)
     }
 }
 
+HWND FindThreadWindow(const wchar_t* className)
+{
+    HWND found = nullptr;
+    winsearch::ForEachThreadWindow(::GetCurrentThreadId(), [&](HWND hWnd) {
+        wchar_t cls[64] = {};
+        ::GetClassNameW(hWnd, cls, 64);
+        if (std::wstring(cls) != className || !::IsWindowVisible(hWnd)) return true;
+        found = hWnd;
+        return false;
+    });
+    return found;
+}
+
+int CountThreadWindows(const wchar_t* className)
+{
+    int count = 0;
+    winsearch::ForEachThreadWindow(::GetCurrentThreadId(), [&](HWND hWnd) {
+        wchar_t cls[64] = {};
+        ::GetClassNameW(hWnd, cls, 64);
+        if (std::wstring(cls) == className) ++count;
+        return true;
+    });
+    return count;
+}
+
 HWND FindNotice()
 {
-    struct Search {
-        HWND found = nullptr;
-    } search;
-    ::EnumThreadWindows(
-        ::GetCurrentThreadId(),
-        [](HWND hWnd, LPARAM lParam) -> BOOL {
-            wchar_t cls[64] = {};
-            ::GetClassNameW(hWnd, cls, 64);
-            if (std::wstring(cls) != L"CustomMsgBoxClass" || !::IsWindowVisible(hWnd)) return TRUE;
-            reinterpret_cast<Search*>(lParam)->found = hWnd;
-            return FALSE;
-        },
-        reinterpret_cast<LPARAM>(&search));
-    return search.found;
+    return FindThreadWindow(L"CustomMsgBoxClass");
 }
 
 void ClickAt(HWND hWnd, int x, int y)

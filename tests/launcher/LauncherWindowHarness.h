@@ -57,6 +57,9 @@ private:
     std::function<bool()> m_fn;
 };
 
+// A visible window of this thread with the class, or none; how many of the class it has.
+HWND FindThreadWindow(const wchar_t* className);
+int CountThreadWindows(const wchar_t* className);
 // The notice dialog of this process, if one is shown.
 HWND FindNotice();
 // Clicks at a point of a window's client area the way the mouse would (posted messages).

@@ -309,17 +309,7 @@ TEST_F(MainWindowTest, ClosingTheWindowInsideTheNetworkErrorBoxKeepsTheObjectUnt
     int aliveAfterDestroy = -1;
     std::wstring boxText;
     lwtest::Repeating closer(50, [&] {
-        HWND hBox = nullptr;
-        ::EnumThreadWindows(
-            ::GetCurrentThreadId(),
-            [](HWND h, LPARAM out) -> BOOL {
-                wchar_t cls[16] = {};
-                ::GetClassNameW(h, cls, 16);
-                if (std::wstring(cls) != L"#32770") return TRUE;
-                *reinterpret_cast<HWND*>(out) = h;
-                return FALSE;
-            },
-            reinterpret_cast<LPARAM>(&hBox));
+        const HWND hBox = lwtest::FindThreadWindow(L"#32770");
         if (!hBox) return true;
         wchar_t title[64] = {};
         ::GetWindowTextW(hBox, title, 64);
@@ -366,16 +356,7 @@ TEST_F(MainWindowTest, FurtherNoticeRequestsWhileANoticeIsOpenAreNotShown)
             w.Send(WM_PAGE_NET_ERROR);
             w.Send(WM_TRAY_CALLBACK, 0, WM_RBUTTONDOWN);
         }
-        notices = 0;
-        ::EnumThreadWindows(
-            ::GetCurrentThreadId(),
-            [](HWND h, LPARAM count) -> BOOL {
-                wchar_t cls[64] = {};
-                ::GetClassNameW(h, cls, 64);
-                if (std::wstring(cls) == L"CustomMsgBoxClass") ++*reinterpret_cast<int*>(count);
-                return TRUE;
-            },
-            reinterpret_cast<LPARAM>(&notices));
+        notices = lwtest::CountThreadWindows(L"CustomMsgBoxClass");
         boxSeen = ::FindWindowW(L"#32770", nullptr) != nullptr;
         ::PostMessageW(hNotice, WM_SYSKEYDOWN, VK_F4, 0x20000001);  // Alt+F4: the launcher stays
         return false;

@@ -1,6 +1,7 @@
 // The shadow window following its owner: creation, show and hide, moves and sizes, minimise, maximise and
 // restore, a second root, the settings' ranges, and the owner's end.
 #include "ShadowTestWindow.h"
+#include "WindowSearch.h"
 
 #include <gtest/gtest.h>
 
@@ -36,20 +37,14 @@ void ExpectShadowFor(ShadowedWnd& wnd, LONG cx, LONG cy)
 
 int CountShadowWindowsOf(HWND hOwner)
 {
-    struct Search {
-        HWND owner;
-        int count;
-    } search{hOwner, 0};
-    ::EnumWindows(
-        [](HWND hWnd, LPARAM lParam) -> BOOL {
-            auto* s = reinterpret_cast<Search*>(lParam);
-            wchar_t name[64] = {};
-            ::GetClassNameW(hWnd, name, 64);
-            if (::GetWindow(hWnd, GW_OWNER) == s->owner && std::wstring(name) == CShadowUI::kWindowClass) ++s->count;
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&search));
-    return search.count;
+    int count = 0;
+    winsearch::ForEachTopWindow([&](HWND hWnd) {
+        wchar_t name[64] = {};
+        ::GetClassNameW(hWnd, name, 64);
+        if (::GetWindow(hWnd, GW_OWNER) == hOwner && std::wstring(name) == CShadowUI::kWindowClass) ++count;
+        return true;
+    });
+    return count;
 }
 
 }  // namespace

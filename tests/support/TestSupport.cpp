@@ -1,6 +1,7 @@
 #include "TestSupport.h"
 
 #include "ToolText.h"
+#include "WindowSearch.h"
 
 #include <shellapi.h>
 #include <shlobj.h>
@@ -142,23 +143,13 @@ ProcessResult RunProcess(const std::wstring& program, const std::wstring& argume
 
 HWND FindLauncherWindow(DWORD processId)
 {
-    struct Search {
-        DWORD processId;
-        HWND found;
-    } search = {processId, nullptr};
-    ::EnumWindows(
-        [](HWND hWnd, LPARAM lParam) -> BOOL {
-            auto* s = reinterpret_cast<Search*>(lParam);
-            DWORD owner = 0;
-            ::GetWindowThreadProcessId(hWnd, &owner);
-            wchar_t title[64] = {};
-            ::GetWindowTextW(hWnd, title, 64);
-            if (owner != s->processId || std::wcscmp(title, L"Vemrakai2") != 0) return TRUE;
-            s->found = hWnd;
-            return FALSE;
-        },
-        reinterpret_cast<LPARAM>(&search));
-    return search.found;
+    return winsearch::FindTopWindow([processId](HWND hWnd) {
+        DWORD owner = 0;
+        ::GetWindowThreadProcessId(hWnd, &owner);
+        wchar_t title[64] = {};
+        ::GetWindowTextW(hWnd, title, 64);
+        return owner == processId && std::wcscmp(title, L"Vemrakai2") == 0;
+    });
 }
 
 HWND WaitForLauncherWindow(HANDLE hProcess, DWORD timeoutMs)

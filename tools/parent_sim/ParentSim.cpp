@@ -6,6 +6,7 @@
 // Each STEP argument is one script line; without STEP arguments the script is read from standard input,
 // one step per line. Every record is one line "KIND key=value ...", written and flushed at once.
 #include "ToolText.h"
+#include "WindowSearch.h"
 
 #include "LauncherMessages.h"
 
@@ -147,26 +148,28 @@ struct Launcher {
 // its own, so that a window shown only for a moment is seen too.
 std::atomic<bool> g_launcherShown{false};
 
+DWORD WindowProcess(HWND hWnd)
+{
+    DWORD owner = 0;
+    ::GetWindowThreadProcessId(hWnd, &owner);
+    return owner;
+}
+
+std::wstring WindowClass(HWND hWnd)
+{
+    wchar_t cls[64] = {};
+    ::GetClassNameW(hWnd, cls, 64);
+    return cls;
+}
+
 bool ProcessWindowVisible(DWORD processId)
 {
-    struct Search {
-        DWORD processId;
-        bool visible;
-    } search = {processId, false};
-    ::EnumWindows(
-        [](HWND hWnd, LPARAM lParam) -> BOOL {
-            auto* s = reinterpret_cast<Search*>(lParam);
-            DWORD owner = 0;
-            ::GetWindowThreadProcessId(hWnd, &owner);
-            wchar_t title[32] = {};
-            ::GetWindowTextW(hWnd, title, 32);
-            if (owner != s->processId || std::wcscmp(title, kLauncherTitle) != 0 || !::IsWindowVisible(hWnd))
-                return TRUE;
-            s->visible = true;
-            return FALSE;
-        },
-        reinterpret_cast<LPARAM>(&search));
-    return search.visible;
+    return winsearch::FindTopWindow([processId](HWND hWnd) {
+               wchar_t title[32] = {};
+               ::GetWindowTextW(hWnd, title, 32);
+               return WindowProcess(hWnd) == processId && std::wcscmp(title, kLauncherTitle) == 0 &&
+                      ::IsWindowVisible(hWnd);
+           }) != nullptr;
 }
 
 DWORD WINAPI WatchVisibility(LPVOID process)
@@ -303,26 +306,11 @@ HWND WaitFor(DWORD timeoutMs, Find find)
 HWND LauncherOwnedWindow(const Launcher& launcher, const wchar_t* className, bool visibleOnly)
 {
     if (!launcher.hProcess) return nullptr;
-    struct Search {
-        DWORD processId;
-        const wchar_t* className;
-        bool visibleOnly;
-        HWND found;
-    } search = {::GetProcessId(launcher.hProcess), className, visibleOnly, nullptr};
-    ::EnumWindows(
-        [](HWND hWnd, LPARAM lParam) -> BOOL {
-            auto* s = reinterpret_cast<Search*>(lParam);
-            DWORD owner = 0;
-            ::GetWindowThreadProcessId(hWnd, &owner);
-            wchar_t cls[64] = {};
-            ::GetClassNameW(hWnd, cls, 64);
-            if (owner != s->processId || std::wcscmp(cls, s->className) != 0) return TRUE;
-            if (s->visibleOnly && !::IsWindowVisible(hWnd)) return TRUE;
-            s->found = hWnd;
-            return FALSE;
-        },
-        reinterpret_cast<LPARAM>(&search));
-    return search.found;
+    const DWORD processId = ::GetProcessId(launcher.hProcess);
+    return winsearch::FindTopWindow([&](HWND hWnd) {
+        return WindowProcess(hWnd) == processId && WindowClass(hWnd) == className &&
+               (!visibleOnly || ::IsWindowVisible(hWnd));
+    });
 }
 
 std::string RectText(HWND h)
@@ -360,6 +348,45 @@ void ClickAt(HWND h, POINT pt)
     ::PostMessageW(h, WM_MOUSEMOVE, 0, at);
     ::PostMessageW(h, WM_LBUTTONDOWN, MK_LBUTTON, at);
     ::PostMessageW(h, WM_LBUTTONUP, 0, at);
+}
+
+// The stand-in browser engine's page window inside the launcher's main window, or none.
+HWND PageWindow()
+{
+    const HWND main = LauncherWindow();
+    if (!main) return nullptr;
+    HWND found = nullptr;
+    winsearch::ForEachChildWindow(main, [&](HWND c) {
+        if (WindowClass(c) != L"VemraFakeBrowserView") return true;
+        found = c;
+        return false;
+    });
+    return found;
+}
+
+// The centre of one area of the stand-in's portal picture, in its window's client coordinates.
+bool PageAreaCentre(HWND page, const std::wstring& area, POINT& pt)
+{
+    RECT rc = {};
+    ::GetClientRect(page, &rc);
+    const LONG w = rc.right, h = rc.bottom;
+    if (area == L"play") pt = POINT{w / 2, h - 120};
+    else if (area == L"min") pt = POINT{w - 68, 24};
+    else if (area == L"close") pt = POINT{w - 28, 24};
+    else if (area == L"drag") pt = POINT{w / 3, 24};
+    else return false;
+    return true;
+}
+
+// Real mouse input at a screen point (the system's cursor moves there).
+void SendMouse(POINT screen, DWORD flags)
+{
+    INPUT input = {};
+    input.type = INPUT_MOUSE;
+    input.mi.dx = ::MulDiv(screen.x, 65535, ::GetSystemMetrics(SM_CXSCREEN) - 1);
+    input.mi.dy = ::MulDiv(screen.y, 65535, ::GetSystemMetrics(SM_CYSCREEN) - 1);
+    input.mi.dwFlags = flags | MOUSEEVENTF_ABSOLUTE | MOUSEEVENTF_MOVE;
+    ::SendInput(1, &input, sizeof input);
 }
 
 // Saves the whole screen as a 24-bit BMP file.
@@ -506,26 +533,69 @@ bool RunStep(Launcher& launcher, const std::wstring& line)
     } else if (verb == L"windows") {
         // The visible top-level windows of the launcher process, by class.
         std::string classes;
-        if (launcher.hProcess) {
-            struct Search {
-                DWORD processId;
-                std::string* classes;
-            } search = {::GetProcessId(launcher.hProcess), &classes};
-            ::EnumWindows(
-                [](HWND hWnd, LPARAM lParam) -> BOOL {
-                    auto* s = reinterpret_cast<Search*>(lParam);
-                    DWORD owner = 0;
-                    ::GetWindowThreadProcessId(hWnd, &owner);
-                    if (owner != s->processId || !::IsWindowVisible(hWnd)) return TRUE;
-                    wchar_t cls[64] = {};
-                    ::GetClassNameW(hWnd, cls, 64);
-                    if (!s->classes->empty()) *s->classes += ",";
-                    *s->classes += tooltext::ToUtf8(cls);
-                    return TRUE;
-                },
-                reinterpret_cast<LPARAM>(&search));
-        }
+        const DWORD processId = launcher.hProcess ? ::GetProcessId(launcher.hProcess) : 0;
+        winsearch::ForEachTopWindow([&](HWND hWnd) {
+            if (processId == 0 || WindowProcess(hWnd) != processId || !::IsWindowVisible(hWnd)) return true;
+            if (!classes.empty()) classes += ",";
+            classes += tooltext::ToUtf8(WindowClass(hWnd));
+            return true;
+        });
         Record("windows " + classes);
+    } else if (verb == L"page-click") {
+        // page-click play|min|close|drag: a click on the stand-in portal picture, as posted mouse messages.
+        const HWND page = PageWindow();
+        POINT pt = {};
+        if (!page || words.size() < 2 || !PageAreaCentre(page, words[1], pt)) {
+            Record("page-click none");
+        } else {
+            ClickAt(page, pt);
+            Record("page-click " + tooltext::ToUtf8(words[1]));
+        }
+    } else if (verb == L"page-drag") {
+        // page-drag DX DY: the mouse pressed in the page's drag band, moved by DX, DY and released, as real
+        // input (the system's move loop follows the real button).
+        const HWND page = PageWindow();
+        POINT pt = {};
+        if (!page || !PageAreaCentre(page, L"drag", pt)) {
+            Record("page-drag none");
+        } else {
+            ::ClientToScreen(page, &pt);
+            const LONG dx = static_cast<LONG>(SignedNumber(words, 1)), dy = static_cast<LONG>(SignedNumber(words, 2));
+            SendMouse(pt, 0);
+            ::Sleep(100);
+            SendMouse(pt, MOUSEEVENTF_LEFTDOWN);
+            ::Sleep(300);
+            for (int step = 1; step <= 10; ++step) {
+                SendMouse(POINT{pt.x + dx * step / 10, pt.y + dy * step / 10}, 0);
+                ::Sleep(30);
+            }
+            SendMouse(POINT{pt.x + dx, pt.y + dy}, MOUSEEVENTF_LEFTUP);
+            ::Sleep(200);
+            Record("page-drag " + std::to_string(dx) + " " + std::to_string(dy));
+        }
+    } else if (verb == L"repaint") {
+        // Asks the launcher's window and everything inside it to paint again.
+        const HWND main = LauncherWindow();
+        const bool ok = main && ::RedrawWindow(main, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
+        Record(ok ? "repainted" : "repaint none");
+    } else if (verb == L"children") {
+        // The child windows inside the launcher's main window (an embedded browser lives in them).
+        const HWND main = LauncherWindow();
+        std::vector<HWND> children;
+        if (main) {
+            for (HWND c = ::GetWindow(main, GW_CHILD); c; c = ::GetWindow(c, GW_HWNDNEXT)) children.push_back(c);
+            for (size_t i = 0; i < children.size(); ++i)
+                for (HWND c = ::GetWindow(children[i], GW_CHILD); c; c = ::GetWindow(c, GW_HWNDNEXT))
+                    children.push_back(c);
+        }
+        for (HWND c : children) {
+            RECT rc = {};
+            ::GetWindowRect(c, &rc);
+            Record("child class=" + tooltext::ToUtf8(WindowClass(c)) + " parent=" +
+                   tooltext::ToUtf8(WindowClass(::GetParent(c))) + " visible=" + (::IsWindowVisible(c) ? "1" : "0") +
+                   " rect=" + RectText(c));
+        }
+        Record("children " + std::to_string(children.size()));
     } else if (verb == L"wait-visible") {
         const HWND h = WaitFor(Number(words, 1, 10000), [] {
             const HWND w = LauncherWindow();
@@ -549,6 +619,7 @@ bool RunStep(Launcher& launcher, const std::wstring& line)
         if (!h || words.size() < 2) {
             Record("notice-click none");
         } else {
+            ::UpdateWindow(h);  // a person clicks what is painted: the layout comes with the first paint
             ClickAt(h, NoticeButtonCentre(words[1]));
             Record("notice-click " + tooltext::ToUtf8(words[1]));
         }
