@@ -461,6 +461,8 @@ void GameLoaderWnd::OnUnpackResult(WPARAM result)
         ResolveGameExePath();
         SetTip(L"正在启动游戏");
         LoadGame();
+        // Without a token nothing was started: the portal page comes back, where the player starts the game.
+        if (m_strToken.empty() && m_pWizardTab && ::IsWindow(m_hWnd)) (void)m_pWizardTab->SelectPage(0);
         return;
     }
     if (RunModal(L"释放文件出错", [this] { (void)ShowNoticeBox(m_hWnd, L"释放文件出错"); })) PostCloseToSelf();

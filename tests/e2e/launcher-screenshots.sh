@@ -1,9 +1,11 @@
 #!/usr/bin/env bash
-# The real launcher on a compositing display, as a player sees it: the download page while the parent
-# client reports progress, then the network notice over it.
+# The real launcher on a compositing display, as a player sees it: the portal page once it has loaded (the
+# stand-in engine's picture), the download page while the parent client reports progress, then the network
+# notice over it.
 #   launcher-screenshots.sh BUILD   (the run's Xvfb and wineserver started by the wine fixture)
-# Saves BUILD/test-output/launcher-download.png and launcher-notice.png (each window with a margin) and
-# fails unless the progress bar is filled to the reported share and the notice sits over the window.
+# Saves BUILD/test-output/launcher-portal.png, launcher-download.png and launcher-notice.png (each window with a
+# margin) and fails unless the page shows on screen, the progress bar is filled to the reported share and the
+# notice sits over the window.
 set -euo pipefail
 build=$(cd "${1:?build folder}" && pwd)
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
@@ -25,7 +27,7 @@ kill -0 "$comp" || { echo "xcompmgr did not start:"; cat "$work/xcompmgr.log"; e
 
 win="Z:${work//\//\\}"
 "$here/scripts/wine-env.sh" run "$build" "$build/bin/parent_sim.exe" "--out=$win\\records.txt" \
-    'start' 'wait-window 10000' 'post 1128' 'wait-visible 5000' 'post 1136 45' 'wait 1200' 'state' \
+    'start' 'wait-visible 10000' 'wait 800' "screenshot $win\\portal.bmp" 'post 1136 45' 'wait 1200' 'state' \
     "screenshot $win\\download.bmp" 'post 1135 1' 'wait-notice 5000' 'wait 800' "screenshot $win\\notice.bmp" \
     'notice-click ok' 'wait-exit 20000' >"$work/sim.log" 2>&1 || true
 cat "$work/records.txt"
@@ -41,12 +43,18 @@ crop() { # picture, name, left top right bottom
         "$out/$2.png"
     echo "saved $out/$2.png"
 }
+crop portal launcher-portal "$left" "$top" "$right" "$bottom"
 crop download launcher-download "$left" "$top" "$right" "$bottom"
 crop notice launcher-notice "$left" "$top" "$right" "$bottom"
 
 # Red and blue of a screen pixel, 0..255.
 px() { convert "$work/$1.bmp" -format "%[fx:int(255*p{$2,$3}.r+0.5)] %[fx:int(255*p{$2,$3}.b+0.5)]" info:; }
 status=0
+# The stand-in portal picture is dark blue with an orange play button near the bottom.
+read -r pr pb <<<"$(px portal $((left + 480)) $((top + 300)))"
+read -r br bb <<<"$(px portal $((left + 480)) $((bottom - 120)))"
+echo "portal page: background r=$pr b=$pb, play button r=$br b=$bb"
+if [ "$pb" -le "$pr" ] || [ "$br" -le "$bb" ]; then echo "FAIL: the portal page does not show on screen"; status=1; fi
 # The bar runs from x 320 to 850 of the window at y 320..333; at 45% the fill ends near x 558.
 read -r fr fb <<<"$(px download $((left + 330)) $((top + 326)))"
 read -r er eb <<<"$(px download $((left + 800)) $((top + 326)))"

@@ -150,11 +150,13 @@ TEST_F(MainWindowTest, UnpackResultStopsTheAnimationAndShowsTheStartingTip)
     MainWindow w(kHandStart);
     ASSERT_TRUE(w.Alive());
     w.Send(WM_DOWNLOAD_PROGRESS, 100);
+    EXPECT_EQ(w.Tab()->GetSelectedIndex(), 1);
     w.Send(WM_UNPACK_RESULT, 0);
     EXPECT_EQ(w.Tip()->GetText(), L"正在启动游戏");
     test::PumpFor(1200);
     EXPECT_EQ(w.Tip()->GetText(), L"正在启动游戏");
     EXPECT_TRUE(w.Alive());
+    EXPECT_EQ(w.Tab()->GetSelectedIndex(), 0) << "back to the portal page, where the player can start the game";
 }
 
 TEST_F(MainWindowTest, CaptionDoubleClickNeitherMaximisesNorRestores)

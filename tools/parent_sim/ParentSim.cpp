@@ -13,6 +13,8 @@
 #include <windows.h>
 
 #include <shlobj.h>
+#include <shlwapi.h>
+#include <wrl/client.h>
 
 #include <atomic>
 #include <cstdio>
@@ -389,6 +391,82 @@ void SendMouse(POINT screen, DWORD flags)
     ::SendInput(1, &input, sizeof input);
 }
 
+// ---- the game's install, as the parent client leaves it ------------------------------------------------
+
+constexpr wchar_t kUninstallKey[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\vemra2";
+
+std::wstring SpecialFolder(int csidl)
+{
+    wchar_t path[MAX_PATH] = {};
+    ::SHGetSpecialFolderPathW(nullptr, path, csidl, FALSE);
+    return path;
+}
+
+// Where the install registration tells the launcher to look for the game.
+std::wstring InstalledGameFolder()
+{
+    return SpecialFolder(CSIDL_PROGRAM_FILESX86) + L"\\vemra2";
+}
+
+std::wstring DesktopShortcut()
+{
+    return SpecialFolder(CSIDL_DESKTOPDIRECTORY) + L"\\Vemrakai2.lnk";
+}
+
+// The stand-in game beside the simulator, put where an unpacked game goes.
+bool InstallGame()
+{
+    wchar_t self[MAX_PATH] = {};
+    ::GetModuleFileNameW(nullptr, self, MAX_PATH);
+    std::wstring source = self;
+    source.resize(source.rfind(L'\\') + 1);
+    ::SHCreateDirectoryExW(nullptr, InstalledGameFolder().c_str(), nullptr);
+    return ::CopyFileW((source + L"vemra2.exe").c_str(), (InstalledGameFolder() + L"\\vemra2.exe").c_str(), FALSE) != 0;
+}
+
+void ClearInstall()
+{
+    ::SHDeleteKeyW(HKEY_CURRENT_USER, kUninstallKey);
+    ::DeleteFileW(DesktopShortcut().c_str());
+    ::DeleteFileW((InstalledGameFolder() + L"\\vemra2.exe").c_str());
+    ::RemoveDirectoryW(InstalledGameFolder().c_str());
+}
+
+// "install ..." records: each value of the game's uninstall entry, then the desktop shortcut.
+void RecordInstall()
+{
+    HKEY key = nullptr;
+    if (::RegOpenKeyExW(HKEY_CURRENT_USER, kUninstallKey, 0, KEY_READ, &key) != ERROR_SUCCESS) {
+        Record("install entry none");
+    } else {
+        for (DWORD i = 0;; ++i) {
+            wchar_t name[256];
+            DWORD nameLength = 256, type = 0;
+            BYTE data[2048] = {};
+            DWORD size = sizeof data - sizeof(wchar_t);
+            if (::RegEnumValueW(key, i, name, &nameLength, nullptr, &type, data, &size) != ERROR_SUCCESS) break;
+            const std::wstring text = type == REG_SZ ? reinterpret_cast<const wchar_t*>(data) : L"(not text)";
+            Record("install value " + tooltext::ToUtf8(name) + "=" + tooltext::ToUtf8(text));
+        }
+        ::RegCloseKey(key);
+    }
+    Microsoft::WRL::ComPtr<IShellLinkW> link;
+    Microsoft::WRL::ComPtr<IPersistFile> file;
+    if (SUCCEEDED(::CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(&link))) &&
+        SUCCEEDED(link.As(&file)) && SUCCEEDED(file->Load(DesktopShortcut().c_str(), STGM_READ))) {
+        wchar_t target[MAX_PATH] = {}, workDir[MAX_PATH] = {}, icon[MAX_PATH] = {};
+        int iconIndex = 0;
+        link->GetPath(target, MAX_PATH, nullptr, SLGP_RAWPATH);
+        link->GetWorkingDirectory(workDir, MAX_PATH);
+        link->GetIconLocation(icon, MAX_PATH, &iconIndex);
+        Record("install shortcut " + tooltext::ToUtf8(DesktopShortcut()) + " target=" + tooltext::ToUtf8(target) +
+               " workdir=" + tooltext::ToUtf8(workDir) + " icon=" + tooltext::ToUtf8(icon) + "," +
+               std::to_string(iconIndex));
+    } else {
+        Record("install shortcut none");
+    }
+}
+
 // Saves the whole screen as a 24-bit BMP file.
 bool SaveScreen(const std::wstring& path)
 {
@@ -541,6 +619,17 @@ bool RunStep(Launcher& launcher, const std::wstring& line)
             return true;
         });
         Record("windows " + classes);
+    } else if (verb == L"say") {
+        // A line of narration for whoever reads the records.
+        Record("say " + tooltext::ToUtf8(Rest(line)));
+    } else if (verb == L"install-game") {
+        Record(std::string("install-game ") + (InstallGame() ? "copied to " : "failed ") +
+               tooltext::ToUtf8(InstalledGameFolder()));
+    } else if (verb == L"clear-install") {
+        ClearInstall();
+        Record("clear-install");
+    } else if (verb == L"show-install") {
+        RecordInstall();
     } else if (verb == L"page-click") {
         // page-click play|min|close|drag: a click on the stand-in portal picture, as posted mouse messages.
         const HWND page = PageWindow();
@@ -724,6 +813,7 @@ int wmain(int argc, wchar_t** argv)
         }
     }
 
+    (void)::CoInitialize(nullptr);  // shell links are read through COM
     g_hNeverSet = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
     HANDLE hReady = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
     HANDLE hThread = ::CreateThread(nullptr, 0, WindowThread, hReady, 0, nullptr);
