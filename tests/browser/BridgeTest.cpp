@@ -11,8 +11,13 @@
 #include "TestSupport.h"
 
 #include <gtest/gtest.h>
+#include <json/json.h>
 
+#include <algorithm>
+#include <map>
 #include <memory>
+#include <random>
+#include <regex>
 
 using namespace SkinUI;
 using namespace browsertest;
@@ -331,4 +336,111 @@ TEST_F(Bridge, NewWindowsAreCancelledAndOnlyWebAddressesGoToTheDefaultBrowser)
     EXPECT_STREQ(location, PortalUrl().c_str());
     ::SysFreeString(location);
     EXPECT_EQ(mainWindow.Numbers(), std::vector<UINT>{WM_PAGE_LOADED});
+}
+
+// The command a page's text names, read as the JSON library reads the text in the ANSI code page: the
+// string member "funcation_name" of an object; empty for anything else.
+std::string CommandOf(const std::wstring& text)
+{
+    try {
+        Json::Reader reader;
+        Json::Value root;
+        if (!reader.parse(WideToNarrow(text, CP_ACP), root) || !root.isObject()) return {};
+        const Json::Value& name = root["funcation_name"];
+        return name.isString() ? name.asString() : std::string();
+    } catch (...) {
+        return {};
+    }
+}
+
+// Thousands of page calls with generated arguments: truncated and deeply nested JSON, huge texts, broken
+// UTF-16, numbers and other variant types, objects with every command name and wrong types. Nothing may
+// crash, only well-formed commands may post, and every log record stays one line.
+TEST_F(Bridge, GeneratedPageCallsPostOnlyForWellFormedCommands)
+{
+    Open("load\n");
+    Finish();
+    mainWindow.received.clear();
+    LogTail log;
+    std::mt19937 random(1210);
+    const std::wstring names[] = {L"min_wnd", L"close_wnd", L"open_game", L"wnd_mousemove", L"MIN_WND", L"",
+                                  L"min_wnd ", L"other"};
+    std::map<UINT, int> expected;
+    auto piece = [&]() -> std::wstring {
+        switch (random() % 8) {
+        case 0: return std::wstring(random() % 3 == 0 ? 200000 : 50, static_cast<wchar_t>(L'a' + random() % 26));
+        case 1: return std::wstring(1, static_cast<wchar_t>(0xD800 + random() % 0x800));  // a lone surrogate
+        case 2: return L"\\u" + std::wstring(L"d83d");
+        case 3: return std::to_wstring(static_cast<int>(random()));
+        case 4: return L"\r\n\t";
+        case 5: return std::wstring(1, L'\0') + L"after";
+        default: return L"x";
+        }
+    };
+    for (int i = 0; i < 3000; ++i) {
+        VARIANT arg;
+        ::VariantInit(&arg);
+        std::wstring text;
+        const int kind = static_cast<int>(random() % 10);
+        const std::wstring& name = names[random() % std::size(names)];
+        if (kind == 0) {  // a command, with further members of any kind
+            text = L"{\"funcation_name\":\"" + name + L"\",\"x\":\"" + piece() + L"\"}";
+        } else if (kind == 1) {  // truncated
+            text = L"{\"funcation_name\":\"" + name + L"\"";
+            text.resize(random() % (text.size() + 1));
+        } else if (kind == 2) {  // nested deeply
+            const size_t depth = random() % 3000;
+            text = std::wstring(depth, L'[') + L"{\"funcation_name\":\"min_wnd\"}" + std::wstring(depth, L']');
+        } else if (kind == 3) {  // the name of the wrong type
+            text = L"{\"funcation_name\":" + std::wstring(random() % 2 ? L"[\"min_wnd\"]" : L"{\"a\":1}") + L"}";
+        } else if (kind == 4) {
+            text = piece() + piece();
+        }
+        if (kind <= 4 || kind == 9) {
+            arg.vt = VT_BSTR;
+            arg.bstrVal = ::SysAllocStringLen(text.data(), static_cast<UINT>(text.size()));
+        } else if (kind == 5) {
+            arg.vt = VT_I4;
+            arg.lVal = static_cast<LONG>(random());
+        } else if (kind == 6) {
+            arg.vt = VT_R8;
+            arg.dblVal = static_cast<double>(random()) / 7.0;
+        } else if (kind == 7) {
+            arg.vt = VT_BOOL;
+            arg.boolVal = VARIANT_TRUE;
+        } else {
+            arg.vt = random() % 2 ? VT_NULL : VT_EMPTY;
+        }
+        const bool twoArgs = random() % 20 == 0;
+        VARIANT args[2] = {arg, arg};
+        DISPPARAMS params = {args, nullptr, twoArgs ? 2u : 1u, 0};
+        VARIANT result;
+        ::VariantInit(&result);
+        const HRESULT hr = browser->Invoke(kCallCppFuncId, IID_NULL, 0, DISPATCH_METHOD, &params, &result, nullptr, nullptr);
+        if (twoArgs) {
+            EXPECT_EQ(hr, DISP_E_MEMBERNOTFOUND);
+        } else if (hr == S_OK) {
+            ASSERT_EQ(result.vt, VT_BSTR);
+            EXPECT_STREQ(result.bstrVal, L"{}");
+            if (arg.vt == VT_BSTR) {
+                const std::string command = CommandOf(text);
+                if (command == "min_wnd") ++expected[WM_PAGE_MIN_WND];
+                if (command == "close_wnd") ++expected[WM_PAGE_CLOSE_WND];
+                if (command == "open_game") ++expected[WM_PAGE_OPEN_GAME];
+                if (command == "wnd_mousemove") ++expected[WM_PAGE_MOVE_WND];
+            }
+        } else {
+            EXPECT_EQ(hr, DISP_E_TYPEMISMATCH) << "kind " << kind;  // a value that has no text
+        }
+        ::VariantClear(&result);
+        ::VariantClear(&arg);
+        if (i % 100 == 0) mainWindow.Drain(0);
+    }
+    mainWindow.Drain(50);
+    std::map<UINT, int> posted;
+    for (const auto& m : mainWindow.received) ++posted[m.msg];
+    EXPECT_EQ(posted, expected);
+    EXPECT_EQ(queue.Size(), std::min<size_t>(static_cast<size_t>(expected[WM_PAGE_OPEN_GAME]), CPageCommandQueue::kMaxPending));
+    const std::regex record(R"(^\d{4}-\d{2}-\d{2} \d{2}:\d{2}:\d{2}\.[ \d]{2}\d \[[^\]]+\] : .*$)");
+    for (const auto& line : log.Lines()) EXPECT_TRUE(std::regex_match(line, record)) << line.substr(0, 200);
 }

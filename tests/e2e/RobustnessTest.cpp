@@ -7,10 +7,12 @@
 #include "TestSupport.h"
 
 #include <gtest/gtest.h>
+#include <json/json.h>
 #include <shlwapi.h>
 
 #include <algorithm>
 #include <random>
+#include <regex>
 #include <set>
 #include <sstream>
 #include <string>
@@ -137,6 +139,59 @@ TEST_F(Robustness, HostileMessagesInEveryStateStartNothingAndTheLauncherStillEnd
         EXPECT_FALSE(GameStarted());
         for (const auto& r : run.Received()) EXPECT_TRUE(StartsWith(r, "copydata to=main ")) << r;
     }
+}
+
+// The command a page's text names, as the JSON library reads it: "funcation_name" of an object.
+std::string CommandOf(const std::string& text)
+{
+    try {
+        Json::Reader reader;
+        Json::Value root;
+        if (!reader.parse(text, root) || !root.isObject()) return {};
+        const Json::Value& name = root["funcation_name"];
+        return name.isString() ? name.asString() : std::string();
+    } catch (...) {
+        return {};
+    }
+}
+
+TEST_F(Robustness, GeneratedPageCallsThroughTheRealLauncher)
+{
+    std::mt19937 random(99);
+    const char* names[] = {"min_wnd", "wnd_mousemove", "MIN_WND", "other", "", "open_game\\u0000"};
+    std::string script = "load\n";
+    int minimises = 0;
+    for (int i = 0; i < 2000; ++i) {
+        std::string text;
+        switch (random() % 6) {
+        case 0:
+            text = std::string("{\"funcation_name\":\"") + names[random() % std::size(names)] + "\"}";
+            break;
+        case 1: text = std::string(random() % 200, '[') + "{\"funcation_name\":\"min_wnd\"}"; break;
+        case 2: text = "{\"funcation_name\":\"min_wnd\",\"x\":\"" + std::string(20000, 'y') + "\"}"; break;
+        case 3: text = std::to_string(random()); break;
+        case 4: text = "{\"funcation_name\":[\"min_wnd\"],\"token\":{}}"; break;
+        default: text = "{\"funcation_name\":\"wnd_mousemove\",\"a\":[1,2,{\"b\":null}]"; break;
+        }
+        const bool twoArguments = random() % 25 == 0;  // never runs a command
+        if (!twoArguments && CommandOf(text) == "min_wnd") ++minimises;
+        script += (twoArguments ? "call-two " + text + " x" : "call " + text) + "\n";
+    }
+    const std::wstring page = m_dir + L"page.txt";
+    test::WriteFileBytes(page, script);
+    test::ScopedEnv pageEnv(L"VEMRA_FAKE_PAGE", page);
+    test::LogTail tail;
+    const SimRun run = Sim({L"start -token", L"wait-visible 20000", L"wait 3000", L"send 0", L"state", L"post 1130",
+                            L"wait-exit 60000"});
+    ASSERT_TRUE(run.finished);
+    EXPECT_TRUE(StartsWith(run.First("sent msg=0 "), "sent msg=0"));
+    EXPECT_TRUE(StartsWith(run.First("state "), "state hwnd="));
+    EXPECT_TRUE(StartsWith(run.Exit(), "exit code=0 ")) << run.Exit();
+    EXPECT_FALSE(GameStarted());
+    const std::string text = tail.NewText();
+    EXPECT_EQ(WithPrefix(tail.NewMessages(), "min_wnd call").size(), static_cast<size_t>(minimises));
+    const std::regex record(R"(^\d{4}-\d{2}-\d{2} \d{2}:\d{2}:\d{2}\.[ \d]{2}\d \[[^\]]+\] : .*$)");
+    for (const auto& line : test::SplitCrLf(text)) EXPECT_TRUE(std::regex_match(line, record)) << line.substr(0, 200);
 }
 
 // ---- broken files and values ---------------------------------------------------------------------------
