@@ -381,7 +381,7 @@ TEST_F(LauncherProcess, ASecondLauncherBringsTheRunningOneForward)
 
 TEST_F(LauncherProcess, CaptionDoubleClickDoesNothing)
 {
-    const SimRun run = Sim({L"start", L"wait-window 10000", L"post 1128", L"wait-visible 5000", L"post 163 2",
+    const SimRun run = Sim({L"start", L"wait-visible 10000", L"wait 300", L"post 163 2",
                             L"wait 500", L"state", L"post 16", L"wait-exit 30000"});
     EXPECT_NE(run.First("state ").find(" visible=1 iconic=0 zoomed=0 "), std::string::npos) << run.First("state ");
 }
@@ -420,7 +420,7 @@ TEST_F(LauncherProcess, TheCloseProcedureNotifiesTheParentOnlyWhenItStartedTheLa
 TEST_F(LauncherProcess, TheTaskbarCloseIsLoggedAndOtherSystemCommandsKeepTheirMeaning)
 {
     test::LogTail tail;
-    const SimRun run = Sim({L"start", L"wait-window 10000", L"post 1128", L"wait-visible 5000", L"post 274 0xF020",
+    const SimRun run = Sim({L"start", L"wait-visible 10000", L"wait 300", L"post 274 0xF020",
                             L"wait 500", L"state", L"post 274 0xF060", L"wait-exit 30000"});
     EXPECT_NE(run.First("state ").find(" iconic=1 "), std::string::npos) << run.First("state ");
     EXPECT_EQ(run.Received().size(), 1u);
@@ -452,7 +452,7 @@ TEST_F(LauncherProcess, NetworkCleanupEndsARunningGameAndReturns)
 
 TEST_F(LauncherProcess, NetworkFailureShowsTheNoticeAndItsOkClosesTheLauncher)
 {
-    const SimRun run = Sim({L"start", L"wait-window 10000", L"post 1128", L"wait-visible 5000", L"post 1135 1",
+    const SimRun run = Sim({L"start", L"wait-visible 10000", L"wait 300", L"post 1135 1",
                             L"wait-notice 5000", L"state", L"notice-click ok", L"wait-exit 30000"});
     ASSERT_TRUE(run.finished);
     const std::string notice = run.First("notice ");
@@ -465,7 +465,7 @@ TEST_F(LauncherProcess, NetworkFailureShowsTheNoticeAndItsOkClosesTheLauncher)
 
 TEST_F(LauncherProcess, NetworkNoticeClosedWithAltF4LeavesTheLauncherRunning)
 {
-    const SimRun run = Sim({L"start", L"wait-window 10000", L"post 1128", L"wait-visible 5000", L"post 1135 2",
+    const SimRun run = Sim({L"start", L"wait-visible 10000", L"wait 300", L"post 1135 2",
                             L"wait-notice 5000", L"notice-alt-f4", L"wait 1000", L"state", L"post 16",
                             L"wait-exit 30000"});
     ASSERT_TRUE(StartsWith(run.First("notice "), "notice hwnd="));
@@ -478,7 +478,7 @@ TEST_F(LauncherProcess, UnpackFailureShowsItsNoticeAndTheLauncherClosesHoweverIt
 {
     for (const wchar_t* dismiss : {L"notice-click close", L"notice-alt-f4"}) {
         SCOPED_TRACE(Utf8(dismiss));
-        const SimRun run = Sim({L"start", L"wait-window 10000", L"post 1128", L"wait-visible 5000", L"post 1134 3",
+        const SimRun run = Sim({L"start", L"wait-visible 10000", L"wait 300", L"post 1134 3",
                                 L"wait-notice 5000", dismiss, L"wait-exit 30000"});
         ASSERT_TRUE(StartsWith(run.First("notice "), "notice hwnd=")) << run.First("notice ");
         EXPECT_TRUE(StartsWith(run.Exit(), "exit code=0 ")) << run.Exit();

@@ -113,9 +113,9 @@ TEST_F(Robustness, HostileMessagesInEveryStateStartNothingAndTheLauncherStillEnd
         const char* name;
         std::vector<std::wstring> setup;
     } states[] = {
-        {"portal page", {L"post 1128", L"wait-visible 5000"}},
-        {"download page", {L"post 1128", L"wait-visible 5000", L"post 1136 40"}},
-        {"notice open", {L"post 1128", L"wait-visible 5000", L"post 1135 1", L"wait-notice 5000"}},
+        {"portal page", {L"wait-visible 10000", L"wait 300"}},
+        {"download page", {L"wait-visible 10000", L"wait 300", L"post 1136 40"}},
+        {"notice open", {L"wait-visible 10000", L"wait 300", L"post 1135 1", L"wait-notice 5000"}},
     };
     // What the launcher may show in response: its window, its notice, the network box, the exit menu,
     // shadows and tool tips.
