@@ -1,6 +1,8 @@
 // The real launcher process driven as the parent client drives it (through the simulator): the main
 // window's messages, the close procedure, the game start with the stand-in game, install registration and
 // the notices, as the parent client, the game and a user see them.
+#include "InstallPaths.h"
+#include "LauncherFixture.h"
 #include "SimSupport.h"
 #include "TestSupport.h"
 
@@ -23,24 +25,17 @@ using test::SimRun;
 using test::StartsWith;
 using test::WithPrefix;
 
-constexpr wchar_t kUninstallKey[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\vemra2";
-
-std::wstring SpecialFolder(int csidl)
-{
-    wchar_t path[MAX_PATH] = {};
-    ::SHGetSpecialFolderPathW(nullptr, path, csidl, FALSE);
-    return path;
-}
+using installpaths::kUninstallKey;
+using test::GameStart;
 
 std::wstring ShortcutPath()
 {
-    return SpecialFolder(CSIDL_DESKTOPDIRECTORY) + L"\\Vemrakai2.lnk";
+    return installpaths::DesktopShortcut();
 }
 
-// Where the registration tells later launchers to look for the game.
-std::wstring InstalledGameDir()
+std::wstring SpecialFolder(int csidl)
 {
-    return SpecialFolder(CSIDL_PROGRAM_FILESX86) + L"\\vemra2\\";
+    return installpaths::SpecialFolder(csidl);
 }
 
 std::string Utf8(const std::wstring& text)
@@ -51,24 +46,6 @@ std::string Utf8(const std::wstring& text)
     std::string out(static_cast<size_t>(n), '\0');
     ::WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(), n, nullptr, nullptr);
     return out;
-}
-
-// One start of the stand-in game, as it recorded it.
-struct GameStart {
-    std::string cmdline;
-    std::vector<std::string> args;
-};
-
-std::vector<GameStart> ReadGameStarts(const std::wstring& path)
-{
-    std::vector<GameStart> starts;
-    for (const auto& line : test::SplitCrLf(test::ReadFileBytes(path))) {
-        if (StartsWith(line, "pid=")) starts.emplace_back();
-        if (starts.empty()) continue;
-        if (StartsWith(line, "cmdline=")) starts.back().cmdline = line.substr(8);
-        if (StartsWith(line, "arg=")) starts.back().args.push_back(line.substr(4));
-    }
-    return starts;
 }
 
 struct RegValue {
@@ -127,51 +104,12 @@ bool GameRunning()
     return found;
 }
 
-class LauncherProcess : public ::testing::Test {
+class LauncherProcess : public test::LauncherTest {
 protected:
-    void SetUp() override
-    {
-        m_settingsPath = test::ParentFolder() + L"setting.xml";
-        m_hadSettings = test::FileExists(m_settingsPath);
-        if (m_hadSettings) m_savedSettings = test::ReadFileBytes(m_settingsPath);
-        m_dir = test::MakeTempDir(L"launcher");
-        m_gameRecord = m_dir + L"game.txt";
-        ClearInstall();
-    }
     void TearDown() override
     {
         m_stalled.reset();
-        if (m_hadSettings)
-            test::WriteFileBytes(m_settingsPath, m_savedSettings);
-        else
-            ::DeleteFileW(m_settingsPath.c_str());
-        ClearInstall();
-        test::RemoveTree(m_dir);
-    }
-    static void ClearInstall()
-    {
-        ::SHDeleteKeyW(HKEY_CURRENT_USER, kUninstallKey);
-        ::DeleteFileW(ShortcutPath().c_str());
-        test::RemoveTree(InstalledGameDir());
-    }
-
-    // Runs the simulator; the stand-in games it leads to record into m_gameRecord and end at once.
-    SimRun Sim(const std::vector<std::wstring>& steps, const std::wstring& options = L"")
-    {
-        test::ScopedEnv record(L"VEMRA2_GAME_RECORD", m_gameRecord);
-        test::ScopedEnv lifetime(L"VEMRA2_GAME_LIFETIME_MS", L"0");
-        return test::RunParentSim(m_dir, steps, options);
-    }
-    std::vector<GameStart> GameStarts() const
-    {
-        // The game writes its record as it starts, which may come a moment after the launcher ended.
-        for (int i = 0; i < 50; ++i) {
-            const std::string text = test::ReadFileBytes(m_gameRecord);
-            const bool complete = text.size() >= 5 && text.compare(text.size() - 5, 5, "end\r\n") == 0;
-            if (complete || (text.empty() && i >= 10)) break;
-            test::PumpFor(100);
-        }
-        return ReadGameStarts(m_gameRecord);
+        LauncherTest::TearDown();
     }
     // A copy of the launcher in a folder of its own, with or without something named like the game.
     std::wstring LauncherCopy(const std::string* gameBytes)
@@ -190,17 +128,8 @@ protected:
         m_stalled = std::make_unique<test::ScopedEnv>(L"VEMRA_FAKE_PAGE", page);
     }
     // The stand-in game where the registration says the game is.
-    static void InstallGame()
-    {
-        ::SHCreateDirectoryExW(nullptr, InstalledGameDir().c_str(), nullptr);
-        ::CopyFileW((test::BinDir() + L"vemra2.exe").c_str(), (InstalledGameDir() + L"vemra2.exe").c_str(), FALSE);
-    }
+    static void InstallGame() { (void)installpaths::InstallGame(test::BinDir()); }
 
-    std::wstring m_settingsPath;
-    bool m_hadSettings = false;
-    std::string m_savedSettings;
-    std::wstring m_dir;
-    std::wstring m_gameRecord;
     std::unique_ptr<test::ScopedEnv> m_stalled;
 };
 

@@ -1,6 +1,8 @@
 // The portal page through the real launcher with the stand-in browser engine: the address it opens, the
 // page's commands, its load and error events, new windows, and the typical run from the parent client's
 // start to the game's start.
+#include "InstallPaths.h"
+#include "LauncherFixture.h"
 #include "SimSupport.h"
 #include "TestSupport.h"
 
@@ -21,7 +23,7 @@ using test::SimRun;
 using test::StartsWith;
 using test::WithPrefix;
 
-constexpr wchar_t kUninstallKey[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\vemra2";
+using installpaths::kUninstallKey;
 const std::string kBase = "https://portal.vemrakai.com/client/index/vemra2";
 
 // The engine's records write blank, CR, LF and "%" of a value as "%" and two hexadecimal digits.
@@ -39,27 +41,17 @@ std::string DecodeRecordValue(const std::string& value)
     return out;
 }
 
-class PortalPage : public ::testing::Test {
+class PortalPage : public test::LauncherTest {
 protected:
     void SetUp() override
     {
-        m_dir = test::MakeTempDir(L"portal");
-        m_gameRecord = m_dir + L"game.txt";
+        LauncherTest::SetUp();
         m_engineLog = m_dir + L"engine.txt";
-        m_settingsPath = test::ParentFolder() + L"setting.xml";
-        m_hadSettings = test::FileExists(m_settingsPath);
-        if (m_hadSettings) m_savedSettings = test::ReadFileBytes(m_settingsPath);
-        ::SHDeleteKeyW(HKEY_CURRENT_USER, kUninstallKey);
     }
     void TearDown() override
     {
         m_page.reset();
-        if (m_hadSettings)
-            test::WriteFileBytes(m_settingsPath, m_savedSettings);
-        else
-            ::DeleteFileW(m_settingsPath.c_str());
-        ::SHDeleteKeyW(HKEY_CURRENT_USER, kUninstallKey);
-        test::RemoveTree(m_dir);
+        LauncherTest::TearDown();
     }
 
     // Every navigation of the launchers started from now on plays this page script.
@@ -74,10 +66,8 @@ protected:
     {
         ::DeleteFileW(m_engineLog.c_str());
         ::DeleteFileW(m_gameRecord.c_str());
-        test::ScopedEnv record(L"VEMRA2_GAME_RECORD", m_gameRecord);
-        test::ScopedEnv lifetime(L"VEMRA2_GAME_LIFETIME_MS", L"0");
         test::ScopedEnv engineLog(L"VEMRA_FAKE_BROWSER_LOG", m_engineLog);
-        return test::RunParentSim(m_dir, steps);
+        return LauncherTest::Sim(steps);
     }
     std::vector<std::string> Engine(const std::string& prefix) const
     {
@@ -91,25 +81,9 @@ protected:
         const std::string& n = navigations.front();
         return DecodeRecordValue(n.substr(13, n.find(' ', 13) - 13));
     }
-    // The stand-in game's arguments, once it has started (empty when it did not).
-    std::vector<std::string> GameArgs() const
-    {
-        std::string text;
-        for (int i = 0; i < 30; ++i) {
-            text = test::ReadFileBytes(m_gameRecord);
-            if (text.find("end\r\n") != std::string::npos) break;
-            test::PumpFor(100);
-        }
-        std::vector<std::string> args;
-        for (const auto& line : test::SplitCrLf(text))
-            if (StartsWith(line, "arg=")) args.push_back(line.substr(4));
-        return args;
-    }
     static std::string Mgr(const SimRun& run) { return run.records.front().substr(run.records.front().find("mgr=") + 4); }
 
-    std::wstring m_dir, m_gameRecord, m_engineLog, m_settingsPath;
-    bool m_hadSettings = false;
-    std::string m_savedSettings;
+    std::wstring m_engineLog;
     std::unique_ptr<test::ScopedEnv> m_page;
     int m_pages = 0;
 };

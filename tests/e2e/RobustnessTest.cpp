@@ -3,6 +3,8 @@
 // client that hangs or dies during the close notice. Nothing may crash, hang, start a game nobody asked
 // for, or leave a broken file behind.
 #include "GameLoader.h"
+#include "InstallPaths.h"
+#include "LauncherFixture.h"
 #include "SimSupport.h"
 #include "TestSupport.h"
 
@@ -24,50 +26,9 @@ using test::SimRun;
 using test::StartsWith;
 using test::WithPrefix;
 
-constexpr wchar_t kUninstallKey[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\vemra2";
+using installpaths::kUninstallKey;
 
-class Robustness : public ::testing::Test {
-protected:
-    void SetUp() override
-    {
-        m_settingsPath = test::ParentFolder() + L"setting.xml";
-        m_hadSettings = test::FileExists(m_settingsPath);
-        if (m_hadSettings) m_savedSettings = test::ReadFileBytes(m_settingsPath);
-        m_dir = test::MakeTempDir(L"robust");
-        m_gameRecord = m_dir + L"game.txt";
-        ::SHDeleteKeyW(HKEY_CURRENT_USER, kUninstallKey);
-    }
-    void TearDown() override
-    {
-        if (m_hadSettings)
-            test::WriteFileBytes(m_settingsPath, m_savedSettings);
-        else
-            ::DeleteFileW(m_settingsPath.c_str());
-        ::SHDeleteKeyW(HKEY_CURRENT_USER, kUninstallKey);
-        test::RemoveTree(m_dir);
-    }
-    SimRun Sim(const std::vector<std::wstring>& steps, const std::wstring& options = L"")
-    {
-        test::ScopedEnv record(L"VEMRA2_GAME_RECORD", m_gameRecord);
-        test::ScopedEnv lifetime(L"VEMRA2_GAME_LIFETIME_MS", L"0");
-        return test::RunParentSim(m_dir, steps, options, 300000);
-    }
-    // A game writes its record as it starts, which may come a moment after the launcher ended.
-    bool GameStarted() const
-    {
-        for (int i = 0; i < 30; ++i) {
-            if (!test::ReadFileBytes(m_gameRecord).empty()) return true;
-            test::PumpFor(100);
-        }
-        return false;
-    }
-
-    std::wstring m_settingsPath;
-    bool m_hadSettings = false;
-    std::string m_savedSettings;
-    std::wstring m_dir;
-    std::wstring m_gameRecord;
-};
+class Robustness : public test::LauncherTest {};
 
 // ---- messages from other programs ----------------------------------------------------------------------
 
@@ -211,8 +172,9 @@ TEST_F(Robustness, SettingsFileIsNeverLeftHalfWrittenByALauncherEndedAtAnyMoment
         ::WaitForSingleObject(h, 10000);
         ::CloseHandle(h);
         if (!test::FileExists(m_settingsPath)) continue;
+        // A whole document: the window id comes first, the login source may not have been written yet.
         std::wstring read;
-        EXPECT_TRUE(ReadLoginSource(m_settingsPath, read)) << test::ReadFileBytes(m_settingsPath);
+        EXPECT_TRUE(ReadWindowId(m_settingsPath, read)) << test::ReadFileBytes(m_settingsPath);
     }
     // The next launcher reads and writes it as always.
     const auto r = test::RunLauncherAndClose(L"--winid=77 --source=after", 20000);

@@ -91,8 +91,28 @@ std::pair<std::wstring, std::wstring> SplitFirst(const std::wstring& text)
     return {text.substr(0, space), rest == std::wstring::npos ? std::wstring() : text.substr(rest)};
 }
 
+// A dispatch object with no members of its own: how the engine's documents and frames answer a script.
+class CNoMembersDispatch : public IDispatch {
+public:
+    HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* p) noexcept override
+    {
+        if (p != nullptr) *p = 0;
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo**) noexcept override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) noexcept override
+    {
+        return DISP_E_UNKNOWNNAME;
+    }
+    HRESULT STDMETHODCALLTYPE Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*,
+                                     UINT*) noexcept override
+    {
+        return DISP_E_MEMBERNOTFOUND;
+    }
+};
+
 // A plain dispatch object: the frames' documents, told apart from the top-level browser by identity.
-class CFakeFrame final : public IDispatch {
+class CFakeFrame final : public CNoMembersDispatch {
 public:
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) noexcept override
     {
@@ -110,21 +130,6 @@ public:
         if (refs == 0) delete this;
         return refs;
     }
-    HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* p) noexcept override
-    {
-        if (p != nullptr) *p = 0;
-        return S_OK;
-    }
-    HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo**) noexcept override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) noexcept override
-    {
-        return DISP_E_UNKNOWNNAME;
-    }
-    HRESULT STDMETHODCALLTYPE Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*,
-                                     UINT*) noexcept override
-    {
-        return DISP_E_MEMBERNOTFOUND;
-    }
 
 private:
     ~CFakeFrame() = default;
@@ -134,7 +139,7 @@ private:
 }  // namespace
 
 // The document of one navigation: a new one each time, so a host must install its UI handler again.
-class CFakeDocument final : public IDispatch, public ICustomDoc {
+class CFakeDocument final : public CNoMembersDispatch, public ICustomDoc {
 public:
     explicit CFakeDocument(std::wstring url) : m_url(std::move(url)) {}
     CFakeDocument(const CFakeDocument&) = delete;
@@ -160,21 +165,6 @@ public:
         const ULONG refs = --m_refs;
         if (refs == 0) delete this;
         return refs;
-    }
-    HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* p) noexcept override
-    {
-        if (p != nullptr) *p = 0;
-        return S_OK;
-    }
-    HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo**) noexcept override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) noexcept override
-    {
-        return DISP_E_UNKNOWNNAME;
-    }
-    HRESULT STDMETHODCALLTYPE Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*,
-                                     UINT*) noexcept override
-    {
-        return DISP_E_MEMBERNOTFOUND;
     }
 
     // The engine asks a new handler how to host the document at once.

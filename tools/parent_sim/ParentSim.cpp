@@ -5,6 +5,7 @@
 //
 // Each STEP argument is one script line; without STEP arguments the script is read from standard input,
 // one step per line. Every record is one line "KIND key=value ...", written and flushed at once.
+#include "InstallPaths.h"
 #include "ToolText.h"
 #include "WindowSearch.h"
 
@@ -393,43 +394,18 @@ void SendMouse(POINT screen, DWORD flags)
 
 // ---- the game's install, as the parent client leaves it ------------------------------------------------
 
-constexpr wchar_t kUninstallKey[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\vemra2";
-
-std::wstring SpecialFolder(int csidl)
-{
-    wchar_t path[MAX_PATH] = {};
-    ::SHGetSpecialFolderPathW(nullptr, path, csidl, FALSE);
-    return path;
-}
-
-// Where the install registration tells the launcher to look for the game.
-std::wstring InstalledGameFolder()
-{
-    return SpecialFolder(CSIDL_PROGRAM_FILESX86) + L"\\vemra2";
-}
-
-std::wstring DesktopShortcut()
-{
-    return SpecialFolder(CSIDL_DESKTOPDIRECTORY) + L"\\Vemrakai2.lnk";
-}
+using installpaths::DesktopShortcut;
+using installpaths::InstalledGameFolder;
+using installpaths::kUninstallKey;
 
 // The stand-in game beside the simulator, put where an unpacked game goes.
 bool InstallGame()
 {
     wchar_t self[MAX_PATH] = {};
     ::GetModuleFileNameW(nullptr, self, MAX_PATH);
-    std::wstring source = self;
-    source.resize(source.rfind(L'\\') + 1);
-    ::SHCreateDirectoryExW(nullptr, InstalledGameFolder().c_str(), nullptr);
-    return ::CopyFileW((source + L"vemra2.exe").c_str(), (InstalledGameFolder() + L"\\vemra2.exe").c_str(), FALSE) != 0;
-}
-
-void ClearInstall()
-{
-    ::SHDeleteKeyW(HKEY_CURRENT_USER, kUninstallKey);
-    ::DeleteFileW(DesktopShortcut().c_str());
-    ::DeleteFileW((InstalledGameFolder() + L"\\vemra2.exe").c_str());
-    ::RemoveDirectoryW(InstalledGameFolder().c_str());
+    std::wstring folder = self;
+    folder.resize(folder.rfind(L'\\') + 1);
+    return installpaths::InstallGame(folder);
 }
 
 // "install ..." records: each value of the game's uninstall entry, then the desktop shortcut.
@@ -626,7 +602,7 @@ bool RunStep(Launcher& launcher, const std::wstring& line)
         Record(std::string("install-game ") + (InstallGame() ? "copied to " : "failed ") +
                tooltext::ToUtf8(InstalledGameFolder()));
     } else if (verb == L"clear-install") {
-        ClearInstall();
+        installpaths::ClearInstall();
         Record("clear-install");
     } else if (verb == L"show-install") {
         RecordInstall();
