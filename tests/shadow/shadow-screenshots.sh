@@ -10,19 +10,16 @@ display=$(cat "$build/wine/display")
 out="$build/test-output"
 work=$(mktemp -d)
 mkdir -p "$out"
-comp=
 prog=
+# shellcheck source=../support/compositor.sh
+. "$here/tests/support/compositor.sh"
 cleanup() {
     [ -n "$prog" ] && kill "$prog" 2>/dev/null || true
-    [ -n "$comp" ] && kill "$comp" 2>/dev/null || true
+    stop_compositor
     rm -rf "$work"
 }
 trap cleanup EXIT
-
-xcompmgr -d "$display" >"$work/xcompmgr.log" 2>&1 &
-comp=$!
-sleep 1
-kill -0 "$comp" || { echo "xcompmgr did not start:"; cat "$work/xcompmgr.log"; exit 1; }
+start_compositor "$display" "$work/xcompmgr.log" || exit 1
 
 "$here/scripts/wine-env.sh" run "$build" "$build/bin/shadow_screens.exe" "Z:${work//\//\\}" >"$work/prog.log" 2>&1 &
 prog=$!
