@@ -249,7 +249,7 @@ void GameLoaderWnd::LoadWeb()
     if (!m_pBrowser) return;
     if (m_pWebEvent && m_pBrowser->GetEventHandler() != m_pWebEvent.get()) m_pBrowser->SetEventHandler(m_pWebEvent.get());
     // No script-error boxes and no dialogs of the engine's own.
-    if (auto browser = m_pBrowser->QueryHostedObject<IWebBrowser2>()) (void)browser->put_Silent(VARIANT_TRUE);
+    if (auto browser = m_pBrowser->QueryHostedObject<IWebBrowser2>()) (void)browser->put_Silent(1);
     VLOG(2, "GameLoaderWnd::LoadWeb", L"fileparam=" + m_strFileParam);
     const std::wstring address =
         ComposePortalAddress(PortalBaseAddress(), m_strFileParam, m_strToken, m_strSource, m_strOcExt, m_strTokenLogin);

@@ -102,7 +102,7 @@ TEST_F(PortalPage, TypicalRunFromTheParentsStartToTheGamesStart)
     std::printf("[ figure   ] simulator start to game record: %lu ms (including a 300 ms pause)\n",
                 static_cast<unsigned long>(::GetTickCount() - begin));
     EXPECT_EQ(NavigatedAddress(), kBase + "?fileparam=&token=simtoken&source=OC&ocext=simext&tokenLogin=0");
-    EXPECT_EQ(Engine("silent value=-1").size(), 1u) << "the page's own dialogs are silenced";
+    EXPECT_EQ(Engine("silent value=1").size(), 1u) << "the page's own dialogs are silenced";
     EXPECT_TRUE(run.Received().empty());
 }
 
