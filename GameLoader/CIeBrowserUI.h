@@ -26,6 +26,8 @@ public:
     CIeBrowserUI(HWND hMainWnd, CPageCommandQueue* queue);
 
     HWND GetMainWnd() const { return m_hMainWnd; }
+    // The queue's owner is going: from now on "open_game" texts have nowhere to go and post nothing.
+    void ForgetQueue() { m_pQueue = nullptr; }
 
     HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID riid, LPOLESTR* rgszNames, UINT cNames, LCID lcid,
                                             DISPID* rgDispId) noexcept override;
@@ -38,7 +40,7 @@ private:
     std::wstring CurrentPage() const;
 
     const HWND m_hMainWnd;
-    CPageCommandQueue* const m_pQueue;
+    CPageCommandQueue* m_pQueue;
 };
 
 // The main window's page event sink: a server that was not found, every finished document, new windows.

@@ -119,6 +119,12 @@ GameLoaderWnd::GameLoaderWnd(std::wstring cmdJson) : m_strCmdJson(std::move(cmdJ
 GameLoaderWnd::~GameLoaderWnd()
 {
     ::PostQuitMessage(0);
+    // The control tree, and with it the browser, outlives this object's own members (the window base's
+    // manager owns it): a page closing down must reach neither the event sink nor the queue after them.
+    if (m_pBrowser) {
+        m_pBrowser->SetEventHandler(nullptr);
+        m_pBrowser->ForgetQueue();
+    }
     --s_nLiveObjects;
 }
 

@@ -330,4 +330,18 @@ TEST_F(PortalPage, LaunchContextsThatAreNotQuiteRight)
     EXPECT_NE(settings.find("<ocwindowid"), std::string::npos) << settings;
 }
 
+TEST_F(PortalPage, APageThatCallsTheBridgeWhileTheLauncherClosesStartsNothing)
+{
+    // The page's unload handler asks for the game while the window and its queue are going away.
+    Page("load\nunload-call {\"funcation_name\":\"open_game\",\"token\":\"late\"}\n");
+    test::LogTail tail;
+    const SimRun run = Sim({L"start", L"wait-visible 10000", L"post 1130", L"wait-exit 30000"});
+    EXPECT_TRUE(StartsWith(run.Exit(), "exit code=0 ")) << run.Exit();
+    const auto calls = Engine("call kind=unload ");
+    ASSERT_EQ(calls.size(), 1u);
+    EXPECT_NE(calls[0].find("hr=0x00000000 reply={}"), std::string::npos) << calls[0];
+    EXPECT_EQ(WithPrefix(tail.NewMessages(), "open_game call").size(), 1u);
+    EXPECT_TRUE(GameArgs().empty());
+}
+
 }  // namespace

@@ -290,6 +290,8 @@ HRESULT STDMETHODCALLTYPE CFakeBrowser::Close(DWORD dwSaveOption) noexcept
     const ComPtr<CFakeBrowser> keep(this);
     Record(std::wstring(L"close window=") + (m_hView != nullptr && ::IsWindow(m_hView) ? L"alive" : L"none") +
            L" option=" + std::to_wstring(dwSaveOption));
+    // A page's unload handler runs while the page goes, as the host takes the engine down.
+    if (!m_closed && !m_script.unloadCall.empty()) CallExternal(L"g_callCppFunc", {m_script.unloadCall}, false, L"unload");
     m_closed = true;
     StopScript();
     (void)InPlaceDeactivate();

@@ -51,6 +51,7 @@ struct PageStep {
 struct PageScript {
     std::wstring source;  // the file, or "default"
     bool syncBeforeNavigate = false;
+    std::wstring unloadCall;  // the page's call as it is closed (an unload handler), or none
     std::vector<PageStep> steps;
 };
 

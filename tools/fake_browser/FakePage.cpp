@@ -76,6 +76,10 @@ PageScript Parse(const std::wstring& text, const std::wstring& source)
             script.syncBeforeNavigate = true;
             continue;
         }
+        if (step.op == L"unload-call") {
+            script.unloadCall = step.arg;
+            continue;
+        }
         if (KnownOps().count(step.op) == 0) {
             Record(L"script bad-line line=" + std::to_wstring(lineNo) + L" text=" + line);
             continue;
