@@ -71,13 +71,9 @@ int Repaints()
     } cases[] = {{"full repaint 960 x 620", nullptr},
                  {"repaint of the progress bar's rectangle 530 x 13", &bench::kProgressRect},
                  {"repaint 1 x 1", &one}};
-    std::printf("plain window, one BitBlt per paint; each run is the mean of 10 repaints\n");
+    std::printf("plain window, one BitBlt per paint; each run is the median of 11 repaints\n");
     for (const Case& c : cases) {
-        const bench::Stats s = bench::Measure([&] {
-            const double t0 = bench::NowUs();
-            for (int i = 0; i < 10; ++i) window.Repaint(c.rc);
-            return (bench::NowUs() - t0) / 10;
-        });
+        const bench::Stats s = bench::Measure([&] { return bench::MedianOf(11, [&] { window.Repaint(c.rc); }); });
         bench::Detail(c.name, s);
     }
     return 0;

@@ -82,6 +82,19 @@ inline std::pair<Stats, Stats> MeasurePair(const std::function<double()>& a, con
     return {Summarise(va), Summarise(vb)};
 }
 
+// One run made of k timings of work (each in microseconds, divided by perTiming): their median, so that a
+// run in which the process lost the processor once still gives the typical figure.
+inline double MedianOf(int k, const std::function<void()>& work, int perTiming = 1)
+{
+    std::vector<double> v;
+    for (int i = 0; i < k; ++i) {
+        const double t0 = NowUs();
+        for (int j = 0; j < perTiming; ++j) work();
+        v.push_back((NowUs() - t0) / perTiming);
+    }
+    return Summarise(v).median;
+}
+
 // A time in microseconds, in the unit that reads best.
 inline std::string Time(double us)
 {
