@@ -117,52 +117,76 @@ inline std::string Ratio(double x)
     return buf;
 }
 
-// "median X (min A - max B, N runs)", each value formatted by unit (Time or Ratio).
+// "median X (min A - max B, N runs)", each value formatted by unit (Time or Ratio); a figure that did not
+// become steady within its runs says so.
 inline std::string Measured(const Stats& s, std::string (*unit)(double) = &Time)
 {
     return "median " + unit(s.median) + " (min " + unit(s.min) + " - max " + unit(s.max) + ", " +
-           std::to_string(s.runs) + " runs)";
+           std::to_string(s.runs) + " runs" + (Steady(s) ? "" : ", unsteady") + ")";
 }
 
 inline const char* Verdict(bool pass) { return pass ? "pass" : "miss"; }
 
+inline std::string RowText(const std::string& figure, const std::string& goal, const std::string& measured,
+                           const char* verdict)
+{
+    return "row\t" + figure + "\t" + goal + "\t" + measured + "\t" + verdict + "\n";
+}
+
 inline void Row(const std::string& figure, const std::string& goal, const std::string& measured,
                 const char* verdict)
 {
-    std::printf("row\t%s\t%s\t%s\t%s\n", figure.c_str(), goal.c_str(), measured.c_str(), verdict);
+    std::fputs(RowText(figure, goal, measured, verdict).c_str(), stdout);
     std::fflush(stdout);
 }
 
-// Goal "at most factor x the baseline": the row, and whether the median meets it.
-inline bool RowRatioGoal(const std::string& figure, const Stats& measured, const Stats& baseline, double factor,
-                         const std::string& baselineName = "baseline")
+struct Judged {
+    std::string goal;
+    bool pass = false;
+};
+
+// Goal "at most factor x the baseline", with the baseline's median filled in.
+inline Judged RatioGoal(const Stats& measured, const Stats& baseline, double factor,
+                        const std::string& baselineName = "baseline")
 {
     const double limit = baseline.median * factor;
-    char goal[160];
-    std::snprintf(goal, sizeof goal, "<= %.2f x %s %s = %s", factor, baselineName.c_str(),
-                  Time(baseline.median).c_str(), Time(limit).c_str());
-    const bool pass = measured.median <= limit;
-    Row(figure, goal, Measured(measured), Verdict(pass));
-    return pass;
+    char factorText[32];
+    std::snprintf(factorText, sizeof factorText, "%.2f", factor);
+    return {"<= " + std::string(factorText) + " x " + baselineName + " " + Time(baseline.median) + " = " +
+                Time(limit),
+            measured.median <= limit};
 }
 
 // Goal "at most the baseline plus extraUs".
+inline Judged PlusGoal(const Stats& measured, const Stats& baseline, double extraUs,
+                       const std::string& baselineName = "baseline")
+{
+    const double limit = baseline.median + extraUs;
+    return {"<= " + baselineName + " " + Time(baseline.median) + " + " + Time(extraUs) + " = " + Time(limit),
+            measured.median <= limit};
+}
+
+inline bool RowRatioGoal(const std::string& figure, const Stats& measured, const Stats& baseline, double factor,
+                         const std::string& baselineName = "baseline")
+{
+    const Judged j = RatioGoal(measured, baseline, factor, baselineName);
+    Row(figure, j.goal, Measured(measured), Verdict(j.pass));
+    return j.pass;
+}
+
 inline bool RowPlusGoal(const std::string& figure, const Stats& measured, const Stats& baseline, double extraUs,
                         const std::string& baselineName = "baseline")
 {
-    const double limit = baseline.median + extraUs;
-    const std::string goal = "<= " + baselineName + " " + Time(baseline.median) + " + " + Time(extraUs) + " = " +
-                             Time(limit);
-    const bool pass = measured.median <= limit;
-    Row(figure, goal, Measured(measured), Verdict(pass));
-    return pass;
+    const Judged j = PlusGoal(measured, baseline, extraUs, baselineName);
+    Row(figure, j.goal, Measured(measured), Verdict(j.pass));
+    return j.pass;
 }
 
 // Detail line for people reading the output, not collected by the table.
 inline void Detail(const std::string& what, const Stats& s, std::string (*unit)(double) = &Time)
 {
-    std::printf("  %-58s %s  p10 %s  p90 %s%s\n", what.c_str(), Measured(s, unit).c_str(), unit(s.p10).c_str(),
-                unit(s.p90).c_str(), Steady(s) ? "" : "  (not steady)");
+    std::printf("  %-58s %s  p10 %s  p90 %s\n", what.c_str(), Measured(s, unit).c_str(), unit(s.p10).c_str(),
+                unit(s.p90).c_str());
     std::fflush(stdout);
 }
 
