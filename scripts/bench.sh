@@ -47,6 +47,12 @@ measure() {
     # shellcheck source=/dev/null
     . "$state/config.sh"
 
+    # Other work on the machine shows in every figure; the baselines of the same run make up for some of it.
+    load=$(cut -d' ' -f1 /proc/loadavg)
+    if awk -v l="$load" -v n="$(nproc)" 'BEGIN { exit !(l > n / 2) }'; then
+        say "the machine is busy (load $load on $(nproc) cores): figures will spread more"
+    fi
+
     out="$dir/bench-output"
     mkdir -p "$out"
     rows="$out/rows.tsv"
@@ -63,9 +69,13 @@ measure() {
         say "running $p.exe"
         start=$(date +%s)
         rc=0
-        timeout 1200 "$here/scripts/wine-env.sh" run "$dir" "$exe" >"$out/$p.txt" 2>&1 || rc=$?
+        # Into a file, not a pipe (a process Wine starts on the side could hold a pipe open); its details are
+        # shown as they come.
+        timeout 1200 "$here/scripts/wine-env.sh" exec "$dir" "$exe" >"$out/$p.txt" 2>&1 </dev/null &
+        pid=$!
+        tail -n +1 -f --pid="$pid" "$out/$p.txt" | grep --line-buffered -v $'^row\t' | sed -u 's/\r$//; s/^/    /' >&2 || true
+        wait "$pid" || rc=$?
         tr -d '\r' <"$out/$p.txt" >"$out/$p.clean" && mv "$out/$p.clean" "$out/$p.txt"
-        grep -v $'^row\t' "$out/$p.txt" | sed 's/^/    /' >&2 || true
         grep $'^row\t' "$out/$p.txt" | cut -f2- >>"$rows" || true
         say "$p.exe: $(grep -c $'^row\t' "$out/$p.txt" || true) figures in $(($(date +%s) - start)) s, exit $rc"
         if [ "$rc" != 0 ]; then
@@ -73,7 +83,7 @@ measure() {
         fi
     done
     wine_version=$("$VEMRA_WINE_LOADER" --version 2>/dev/null || echo "Wine")
-    about="$(basename "$dir") build, $wine_version, $(nproc) cores, $(date -u '+%Y-%m-%d %H:%M UTC')"
+    about="$(basename "$dir") build, $wine_version, $(nproc) cores, load $load at the start, $(date -u '+%Y-%m-%d %H:%M UTC')"
 }
 
 if [ -n "$from" ]; then
