@@ -9,6 +9,7 @@
 #include "UnixProc.h"
 
 #include <gtest/gtest.h>
+#include <shellapi.h>
 
 #include <atomic>
 #include <string>
@@ -298,9 +299,17 @@ TEST(UnixProcess, FindsThisProgramAndSeesItsMainThreadWake)
     const DWORD n = ::GetEnvironmentVariableW(L"WINEPREFIX", prefix, MAX_PATH * 2);
     ASSERT_GT(n, 0u) << "the tests run under Wine with a prefix of their own";
     std::string prefixUtf8(prefix, prefix + n);  // the prefix path is ASCII
-    const int pid = unixproc::FindProcess("bench_launcher_tests.exe", prefixUtf8);
+    // Other tests of this program may run at the same time; this one is known by its arguments (under CTest,
+    // its own test filter).
+    int argc = 0;
+    SkinUI::CUniqueLocal argv(::CommandLineToArgvW(::GetCommandLineW(), &argc));
+    ASSERT_TRUE(argv);
+    const std::wstring first = argc > 1 ? static_cast<wchar_t**>(argv.Get())[1] : L"";
+    const std::string marker(first.begin(), first.end());  // test names and options are ASCII
+    const int pid = unixproc::FindProcess("bench_launcher_tests.exe", prefixUtf8, marker);
     ASSERT_GT(pid, 0);
-    EXPECT_EQ(unixproc::FindProcess("bench_launcher_tests.exe", "/no/such/prefix"), 0);
+    EXPECT_EQ(unixproc::FindProcess("bench_launcher_tests.exe", "/no/such/prefix", marker), 0);
+    EXPECT_EQ(unixproc::FindProcess("bench_launcher_tests.exe", prefixUtf8, "--no-such-argument"), 0);
 
     const unixproc::Activity before = unixproc::ReadActivity(pid);
     ASSERT_TRUE(before.ok);

@@ -437,6 +437,12 @@ private:
                L"--ocext=benchext --installed=1 --gameMgrId=" + id(m_parent.Manager()) + L" --typeMode=0";
     }
 
+    // Makes this run's baseline process known by its command line; as a signal it names no event there is.
+    std::wstring PlainMarker() const
+    {
+        return L"--signal=VemraBenchPlainOf" + std::to_wstring(::GetCurrentProcessId());
+    }
+
     StartSample LauncherStart(bool keepRunning, Child* keep, HWND* keepWindow);
     StartSample PlainStart(bool keepRunning = false, Child* keep = nullptr, HWND* keepWindow = nullptr);
     void FigureStart();
@@ -501,7 +507,7 @@ StartSample Bench::PlainStart(bool keepRunning, Child* keep, HWND* keepWindow)
 {
     StartSample s;
     Child child;
-    if (!Start(m_opt.bin + L"bench_plain.exe", L"--show-and-wait", child)) return s;
+    if (!Start(m_opt.bin + L"bench_plain.exe", L"--show-and-wait " + PlainMarker(), child)) return s;
     double visible = 0, painted = 0;
     const HWND hWnd = WaitVisible(child, kPlainClass, visible);
     const bool ok = hWnd != nullptr && WaitPainted(hWnd, painted);
@@ -723,7 +729,8 @@ void Bench::PrintMemorySplit()
     std::string bitmaps;
     if (LauncherStart(true, &launcher, &hLauncher).ok) {
         l = unixproc::ResidentByMapping(unixproc::ReadProcFile(
-            unixproc::ProcPath(unixproc::FindProcess("vemra2_main.exe", WinePrefix()), L"smaps")));
+            unixproc::ProcPath(unixproc::FindProcess("vemra2_main.exe", WinePrefix(), Narrow(LauncherArgs())),
+                               L"smaps")));
         Hook hook(m_opt.bin + L"bench_hook.dll", m_pShared);
         if (hook.Install(hLauncher) && hook.Command(benchhook::kCommandClearMark) &&
             hook.Command(benchhook::kCommandDescribeNew))
@@ -737,7 +744,8 @@ void Bench::PrintMemorySplit()
     (void)End(launcher, hLauncher);
     if (PlainStart(true, &plain, &hPlain).ok)
         p = unixproc::ResidentByMapping(unixproc::ReadProcFile(
-            unixproc::ProcPath(unixproc::FindProcess("bench_plain.exe", WinePrefix()), L"smaps")));
+            unixproc::ProcPath(unixproc::FindProcess("bench_plain.exe", WinePrefix(), Narrow(PlainMarker())),
+                               L"smaps")));
     (void)End(plain, hPlain);
     if (l.empty() || p.empty()) {
         std::printf("  (resident memory by mapping: the Linux processes were not found under /proc)\n");
@@ -850,10 +858,10 @@ bool IsEngineClass(const wchar_t* windowClass)
 
 // What woke the window thread of a started program (its window hWnd, made by its main thread) over the idle
 // time: the messages it took, seen by the hook, and every wake-up of its threads, seen by Linux.
-IdleResult WatchIdle(Hook& hook, const wchar_t* exeName, HWND hWnd, int seconds)
+IdleResult WatchIdle(Hook& hook, const wchar_t* exeName, const std::string& marker, HWND hWnd, int seconds)
 {
     IdleResult r;
-    const int unixPid = unixproc::FindProcess(Narrow(exeName), WinePrefix());
+    const int unixPid = unixproc::FindProcess(Narrow(exeName), WinePrefix(), marker);
     if (!hook.Install(hWnd)) {
         std::printf("  ! the hook could not be set on the window's thread\n");
         return r;
@@ -941,14 +949,14 @@ void Bench::FigureIdle()
         Child child;
         HWND hWnd = nullptr;
         if (PlainStart(true, &child, &hWnd).ok)
-            plainIdle = WatchIdle(hook, L"bench_plain.exe", hWnd, m_opt.idleSeconds);
+            plainIdle = WatchIdle(hook, L"bench_plain.exe", Narrow(PlainMarker()), hWnd, m_opt.idleSeconds);
         (void)End(child, hWnd);
     }
     {
         Child child;
         HWND hWnd = nullptr;
         if (LauncherStart(true, &child, &hWnd).ok)
-            launcherIdle = WatchIdle(hook, L"vemra2_main.exe", hWnd, m_opt.idleSeconds);
+            launcherIdle = WatchIdle(hook, L"vemra2_main.exe", Narrow(LauncherArgs()), hWnd, m_opt.idleSeconds);
         (void)End(child, hWnd);
     }
     if (!plainIdle.ok || !launcherIdle.ok) {

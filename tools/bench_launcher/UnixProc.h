@@ -92,9 +92,10 @@ inline std::vector<int> NumericEntries(const std::wstring& folder)
 }
 
 // The newest live process named comm (as Linux shortens it, 15 characters) that runs in the Wine prefix
-// winePrefix (its environment says so; empty: any); 0 when there is none. Other users of the machine may run
-// programs of the same name in prefixes of their own.
-inline int FindProcess(const std::string& comm, const std::string& winePrefix)
+// winePrefix (its environment says so; empty: any) and whose command line holds marker (Wine hands a
+// program's command line to Linux as it is; empty: any); 0 when there is none. Other users of the machine
+// may run programs of the same name, in prefixes of their own or in this one.
+inline int FindProcess(const std::string& comm, const std::string& winePrefix, const std::string& marker = {})
 {
     const std::string shortName = comm.substr(0, 15);
     int best = 0;
@@ -114,6 +115,12 @@ inline int FindProcess(const std::string& comm, const std::string& winePrefix)
                 at = end + 1;
             }
             if (!match) continue;
+        }
+        if (!marker.empty()) {
+            std::string cmdline = ReadProcFile(ProcPath(pid, L"cmdline"));
+            for (char& c : cmdline)
+                if (c == '\0') c = ' ';
+            if (cmdline.find(marker) == std::string::npos) continue;
         }
         if (best == 0 || s.startTime >= bestStart) {
             best = pid;
