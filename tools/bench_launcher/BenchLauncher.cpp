@@ -682,7 +682,7 @@ void Bench::PrintFirstMessages()
                         (visible - child.startUs) / 1000);
             visibleShown = true;
         }
-        if (e.us > painted + 20000) break;
+        if (e.us > painted) break;
         // The last message before the window was painted ends somewhere before that; after it the thread idles.
         const double next = i + 1 < n ? m_pShared->timeline[i + 1].us : e.us;
         const double until = next > painted ? std::max(painted, e.us) : next;
