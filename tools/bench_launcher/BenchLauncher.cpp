@@ -420,6 +420,24 @@ struct StartSample {
            completeUs = -1, shownUs = -1;
 };
 
+// Waits for the child's window of the class to be visible and painted, notes both times after its start,
+// and, once it has settled, its working set.
+bool WaitShown(const Child& child, const wchar_t* className, StartSample& s, HWND& hWnd)
+{
+    double visible = 0, painted = 0;
+    hWnd = WaitVisible(child, className, visible);
+    if (hWnd == nullptr || !WaitPainted(hWnd, painted)) return false;
+    s.visibleUs = visible - child.startUs;
+    s.paintedUs = painted - child.startUs;
+    ::Sleep(kSettleMs);
+    PROCESS_MEMORY_COUNTERS pmc;
+    if (Memory(child, pmc)) {
+        s.workingSet = static_cast<double>(pmc.WorkingSetSize);
+        s.peakWorkingSet = static_cast<double>(pmc.PeakWorkingSetSize);
+    }
+    return true;
+}
+
 class Bench {
 public:
     Bench(Options options, benchhook::Shared* shared, std::wstring engineLog)
@@ -468,18 +486,9 @@ StartSample Bench::LauncherStart(bool keepRunning, Child* keep, HWND* keepWindow
     const size_t logFrom = FileSize(logPath);
     Child child;
     if (!Start(m_opt.launcher, LauncherArgs(), child)) return s;
-    double visible = 0, painted = 0;
-    const HWND hWnd = WaitVisible(child, kLauncherClass, visible);
-    const bool ok = hWnd != nullptr && WaitPainted(hWnd, painted);
+    HWND hWnd = nullptr;
+    const bool ok = WaitShown(child, kLauncherClass, s, hWnd);
     if (ok) {
-        s.visibleUs = visible - child.startUs;
-        s.paintedUs = painted - child.startUs;
-        ::Sleep(kSettleMs);
-        PROCESS_MEMORY_COUNTERS pmc;
-        if (Memory(child, pmc)) {
-            s.workingSet = static_cast<double>(pmc.WorkingSetSize);
-            s.peakWorkingSet = static_cast<double>(pmc.PeakWorkingSetSize);
-        }
         const launchrec::EngineTimes engine = launchrec::ReadEngineTimes(ReadFileText(m_engineLog));
         const auto sinceStart = [&](double us) { return us < 0 ? -1 : us - child.startUs; };
         s.engineCreatedUs = sinceStart(engine.createdUs);
@@ -508,18 +517,9 @@ StartSample Bench::PlainStart(bool keepRunning, Child* keep, HWND* keepWindow)
     StartSample s;
     Child child;
     if (!Start(m_opt.bin + L"bench_plain.exe", L"--show-and-wait " + PlainMarker(), child)) return s;
-    double visible = 0, painted = 0;
-    const HWND hWnd = WaitVisible(child, kPlainClass, visible);
-    const bool ok = hWnd != nullptr && WaitPainted(hWnd, painted);
+    HWND hWnd = nullptr;
+    const bool ok = WaitShown(child, kPlainClass, s, hWnd);
     if (ok) {
-        s.visibleUs = visible - child.startUs;
-        s.paintedUs = painted - child.startUs;
-        ::Sleep(kSettleMs);
-        PROCESS_MEMORY_COUNTERS pmc;
-        if (Memory(child, pmc)) {
-            s.workingSet = static_cast<double>(pmc.WorkingSetSize);
-            s.peakWorkingSet = static_cast<double>(pmc.PeakWorkingSetSize);
-        }
         s.ok = true;
     } else {
         std::printf("  ! bench_plain showed no painted window within %lu ms\n", kStartTimeoutMs);

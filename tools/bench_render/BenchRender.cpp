@@ -2,6 +2,7 @@
 // launcher reads its own: the markup reader against TinyXML on each shipped layout, the skin's own JPEG to
 // a drawable bitmap against stb_image's own decode of the same bytes, and the blits of every paint.
 #include "BenchCommon.h"
+#include "BenchSkin.h"
 
 #include "UIMarkup.h"
 #include "UIRender.h"
@@ -33,24 +34,13 @@
 #endif
 
 using namespace SkinUI;
+using bench::OpenSkinFromResource;
 
 namespace {
 
-constexpr int kSkinResourceId = 130;  // the launcher's "ZIPRES" resource, linked into this executable too
 // The layouts the launcher ships in its archive (resources/CMakeLists.txt).
 constexpr const wchar_t* kLayouts[] = {L"GameLoader.xml", L"CustomMsgBox.xml"};
 
-bool OpenSkinFromResource()
-{
-    const HMODULE hModule = ::GetModuleHandleW(nullptr);
-    CSkinResources::SetModule(hModule);
-    const HRSRC hRes = ::FindResourceW(hModule, MAKEINTRESOURCEW(kSkinResourceId), L"ZIPRES");
-    if (hRes == nullptr) return false;
-    const HGLOBAL hData = ::LoadResource(hModule, hRes);
-    const DWORD size = ::SizeofResource(hModule, hRes);
-    const void* bytes = hData != nullptr ? ::LockResource(hData) : nullptr;
-    return bytes != nullptr && size != 0 && CSkinResources::UseArchiveInMemory(bytes, size);
-}
 
 std::vector<BYTE> SkinFile(const wchar_t* name)
 {

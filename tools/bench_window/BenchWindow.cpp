@@ -6,6 +6,7 @@
 //   bench_window.exe --first-window   the child: prints "first-window-us N" (BENCH_SPLIT=1: the steps too)
 #include "BenchChild.h"
 #include "BenchCommon.h"
+#include "BenchSkin.h"
 #include "PlainWindow.h"
 
 #include "UIBuilder.h"
@@ -21,24 +22,12 @@
 #include <functional>
 
 using namespace SkinUI;
+using bench::OpenSkinFromResource;
 
 namespace {
 
 constexpr const wchar_t* kSkinClass = L"BenchSkinWnd";
-constexpr int kSkinResourceId = 130;  // the launcher's "ZIPRES" resource, linked into this executable too
 
-// As the launcher's window base does: the archive straight from the module's resource memory.
-bool OpenSkinFromResource()
-{
-    const HMODULE hModule = ::GetModuleHandleW(nullptr);
-    CSkinResources::SetModule(hModule);
-    const HRSRC hRes = ::FindResourceW(hModule, MAKEINTRESOURCEW(kSkinResourceId), L"ZIPRES");
-    if (hRes == nullptr) return false;
-    const HGLOBAL hData = ::LoadResource(hModule, hRes);
-    const DWORD size = ::SizeofResource(hModule, hRes);
-    const void* bytes = hData != nullptr ? ::LockResource(hData) : nullptr;
-    return bytes != nullptr && size != 0 && CSkinResources::UseArchiveInMemory(bytes, size);
-}
 
 class SkinWindow : public IDialogBuilderCallback {
 public:
