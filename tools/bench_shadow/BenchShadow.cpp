@@ -1,6 +1,7 @@
 // Prints how long one update of the main window's drop shadow takes, drawing included, beside a bare
 // UpdateLayeredWindow of the same size measured in the same run, and what a move of the window costs.
 #include "BenchCommon.h"
+#include "BenchSkin.h"
 
 #include "UIBuilder.h"
 #include "UIControl.h"
@@ -102,23 +103,11 @@ public:
 
 }  // namespace
 
-// As the launcher's window base does: the archive straight from the module's resource memory.
-bool OpenSkinFromResource()
-{
-    const HMODULE hModule = ::GetModuleHandleW(nullptr);
-    const HRSRC hRes = ::FindResourceW(hModule, MAKEINTRESOURCEW(130), L"ZIPRES");
-    if (hRes == nullptr) return false;
-    const HGLOBAL hData = ::LoadResource(hModule, hRes);
-    const DWORD size = ::SizeofResource(hModule, hRes);
-    const void* bytes = hData != nullptr ? ::LockResource(hData) : nullptr;
-    return bytes != nullptr && size != 0 && CSkinResources::UseArchiveInMemory(bytes, size);
-}
-
 int wmain()
 {
     int runs = 101;
     if (const char* env = std::getenv("BENCH_RUNS")) runs = std::max(5, std::atoi(env));
-    if (!OpenSkinFromResource()) {
+    if (!bench::OpenSkinFromResource()) {
         std::printf("the skin archive resource could not be opened\n");
         return 1;
     }
