@@ -209,25 +209,3 @@ TEST(DecodeImage, KnownPixelsOfAnOpaqueJpegAndAPartlyTransparentPng)
     const DWORD want[] = {0xFF102030, 0, 0x80643219, 0xFF708090, 0xFFA0B0C0, 0};
     for (int i = 0; i < 6; ++i) EXPECT_EQ(want[i], px[i]) << i;
 }
-
-TEST(DecodeImage, TheSkinBackgroundDrawsAsDecoded)
-{
-    // A large opaque JPEG blitted onto a surface gives back exactly the decoded pixels.
-    const int w = 240, h = 155;
-    const std::vector<unsigned char> c = Channels(w, h, 3);
-    tk::Bytes jpeg;
-    stbi_write_jpg_to_func(Append, &jpeg, w, h, 3, c.data(), 80);
-    const Expected want = Reference(jpeg, 0);
-    const auto image = CRenderKit::DecodeImageBytes(jpeg.data(), jpeg.size(), 0);
-    ASSERT_TRUE(image);
-    tk::Canvas canvas(w, h, 0xFF000000);
-    CMemDC source;
-    source.Put(::CreateCompatibleDC(nullptr));
-    const HGDIOBJ old = ::SelectObject(source.Get(), image->bitmap.Get());
-    ASSERT_TRUE(::BitBlt(canvas.dc(), 0, 0, w, h, source.Get(), 0, 0, SRCCOPY));
-    ::SelectObject(source.Get(), old);
-    int wrong = 0;
-    for (int y = 0; y < h; ++y)
-        for (int x = 0; x < w; ++x) wrong += canvas.At(x, y) != (want.pixels[static_cast<size_t>(y * w + x)] & 0xFFFFFF);
-    EXPECT_EQ(0, wrong);
-}
