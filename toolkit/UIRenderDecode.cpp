@@ -17,7 +17,7 @@ namespace SkinUI {
 namespace {
 
 // The pixels stb_image returns are written straight into the DIB section when it allocates a buffer of
-// exactly the section's size: otherwise every decoded picture is a second fresh allocation that the
+// the section's size: otherwise every decoded picture is a second fresh allocation that the
 // system must fault in and that is then copied once more. Any other allocation goes to the C heap, and
 // whatever buffer stb_image returns in the end is converted into the section, so the outcome never
 // depends on which buffer received the pixels.
