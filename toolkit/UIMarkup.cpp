@@ -3,8 +3,13 @@
 #include "UIResources.h"
 
 #include <algorithm>
+#include <cstring>
 #include <cwchar>
 #include <new>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 namespace SkinUI {
 namespace {
@@ -20,12 +25,49 @@ inline wchar_t* SkipSpace(wchar_t* p)
     return p;
 }
 
+// The text is followed by this many NUL units, so that a scan may load eight units at once from any
+// position up to the terminator without reading past the buffer.
+constexpr size_t kTextSlack = 8;
+
+struct AsciiNameTable {
+    bool name[128] = {};
+    constexpr AsciiNameTable()
+    {
+        for (int c = 'a'; c <= 'z'; ++c) name[c] = true;
+        for (int c = 'A'; c <= 'Z'; ++c) name[c] = true;
+        for (int c = '0'; c <= '9'; ++c) name[c] = true;
+        name[static_cast<int>('_')] = true;
+        name[static_cast<int>(':')] = true;
+    }
+};
+constexpr AsciiNameTable kAsciiName;
+
 inline bool IsNameChar(wchar_t c)
 {
-    if (c < 0x80)
-        return (c >= L'a' && c <= L'z') || (c >= L'A' && c <= L'Z') || (c >= L'0' && c <= L'9') || c == L'_' ||
-               c == L':';
+    if (c < 0x80) return kAsciiName.name[c];
     return ::IsCharAlphaNumericW(c) != FALSE;
+}
+
+// The first of NUL, end and "&" at or after p.
+inline wchar_t* ScanData(wchar_t* p, wchar_t end)
+{
+#if defined(__SSE2__)
+    static_assert(sizeof(wchar_t) == 2, "eight 16-bit units per load");
+    const __m128i zero = _mm_setzero_si128();
+    const __m128i stop = _mm_set1_epi16(static_cast<short>(end));
+    const __m128i amp = _mm_set1_epi16(static_cast<short>(L'&'));
+    for (;;) {
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+        const __m128i hit =
+            _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi16(v, zero), _mm_cmpeq_epi16(v, stop)), _mm_cmpeq_epi16(v, amp));
+        const unsigned bits = static_cast<unsigned>(_mm_movemask_epi8(hit));
+        if (bits) return p + __builtin_ctz(bits) / 2;
+        p += 8;
+    }
+#else
+    while (*p && *p != end && *p != L'&') ++p;
+    return p;
+#endif
 }
 
 inline wchar_t* SkipIdent(wchar_t* p)
@@ -60,6 +102,69 @@ void CopyLimited(wchar_t* out, size_t cchOut, const wchar_t* in)
 }
 
 const wchar_t kEmpty[] = L"";
+
+// Strict UTF-8 to UTF-16 in one pass. Returns false at the first sequence that is not well-formed (overlong,
+// surrogate, above U+10FFFF, cut short); the caller then leaves the whole text to MultiByteToWideChar, whose
+// replacement of damaged bytes is the one readers of this class have always seen. out holds length units.
+bool DecodeUtf8(const unsigned char* in, size_t length, wchar_t* out, size_t& written)
+{
+    const unsigned char* const end = in + length;
+    wchar_t* const start = out;
+    while (in < end) {
+        // Runs of ASCII, the bulk of any layout, many bytes at a time.
+#if defined(__SSE2__)
+        while (end - in >= 16) {
+            const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in));
+            if (_mm_movemask_epi8(block)) break;
+            const __m128i zero = _mm_setzero_si128();
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(out), _mm_unpacklo_epi8(block, zero));
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 8), _mm_unpackhi_epi8(block, zero));
+            in += 16;
+            out += 16;
+        }
+#endif
+        while (end - in >= 8) {
+            unsigned long long block;
+            std::memcpy(&block, in, sizeof block);
+            if (block & 0x8080808080808080ULL) break;
+            for (int i = 0; i < 8; ++i) out[i] = in[i];
+            in += 8;
+            out += 8;
+        }
+        if (in == end) break;
+        const unsigned c = *in;
+        if (c < 0x80) {
+            *out++ = static_cast<wchar_t>(c);
+            ++in;
+            continue;
+        }
+        const size_t left = static_cast<size_t>(end - in);
+        if (c >= 0xC2 && c <= 0xDF) {
+            if (left < 2 || (in[1] & 0xC0) != 0x80) return false;
+            *out++ = static_cast<wchar_t>(((c & 0x1F) << 6) | (in[1] & 0x3F));
+            in += 2;
+        } else if (c >= 0xE0 && c <= 0xEF) {
+            if (left < 3 || (in[1] & 0xC0) != 0x80 || (in[2] & 0xC0) != 0x80) return false;
+            const unsigned cp = ((c & 0x0F) << 12) | ((in[1] & 0x3Fu) << 6) | (in[2] & 0x3Fu);
+            if (cp < 0x800 || (cp >= 0xD800 && cp <= 0xDFFF)) return false;
+            *out++ = static_cast<wchar_t>(cp);
+            in += 3;
+        } else if (c >= 0xF0 && c <= 0xF4) {
+            if (left < 4 || (in[1] & 0xC0) != 0x80 || (in[2] & 0xC0) != 0x80 || (in[3] & 0xC0) != 0x80)
+                return false;
+            const unsigned cp =
+                ((c & 0x07) << 18) | ((in[1] & 0x3Fu) << 12) | ((in[2] & 0x3Fu) << 6) | (in[3] & 0x3Fu);
+            if (cp < 0x10000 || cp > 0x10FFFF) return false;
+            *out++ = static_cast<wchar_t>(0xD800 + ((cp - 0x10000) >> 10));
+            *out++ = static_cast<wchar_t>(0xDC00 + ((cp - 0x10000) & 0x3FF));
+            in += 4;
+        } else {
+            return false;
+        }
+    }
+    written = static_cast<size_t>(out - start);
+    return true;
+}
 
 }  // namespace
 
@@ -196,15 +301,23 @@ bool CSkinMarkup::Fail(const wchar_t* message, const wchar_t* at)
     return false;
 }
 
+bool CSkinMarkup::AllocateText(size_t units)
+{
+    m_pText.reset(new (std::nothrow) wchar_t[units + kTextSlack]);
+    return m_pText != nullptr;
+}
+
+void CSkinMarkup::TerminateText(size_t units) { std::wmemset(m_pText.get() + units, 0, kTextSlack); }
+
 bool CSkinMarkup::LoadFromText(const wchar_t* text)
 {
     Release();
     ClearErrors();
     if (!text) return Fail(L"Error opening file", nullptr);
     m_nTextLength = std::wcslen(text);
-    m_pText.reset(new (std::nothrow) wchar_t[m_nTextLength + 1]);
-    if (!m_pText) return Fail(L"File too large", nullptr);
-    std::wmemcpy(m_pText.get(), text, m_nTextLength + 1);
+    if (!AllocateText(m_nTextLength)) return Fail(L"File too large", nullptr);
+    std::wmemcpy(m_pText.get(), text, m_nTextLength);
+    TerminateText(m_nTextLength);
     return ParseText();
 }
 
@@ -220,12 +333,20 @@ bool CSkinMarkup::LoadFromBytes(const void* data, size_t length)
         length -= 3;
     }
     if (length > 0x7FFFFFFF) return Fail(L"File too large", nullptr);
-    const int chars = length ? ::MultiByteToWideChar(CP_UTF8, 0, bytes, static_cast<int>(length), nullptr, 0) : 0;
-    m_pText.reset(new (std::nothrow) wchar_t[static_cast<size_t>(chars) + 1]);
-    if (!m_pText) return Fail(L"File too large", nullptr);
-    if (chars > 0) ::MultiByteToWideChar(CP_UTF8, 0, bytes, static_cast<int>(length), m_pText.get(), chars);
-    m_pText[static_cast<size_t>(chars)] = 0;
-    m_nTextLength = static_cast<size_t>(chars);
+    // UTF-16 never needs more units than UTF-8 has bytes, so one allocation serves the fast decoder.
+    if (!AllocateText(length)) return Fail(L"File too large", nullptr);
+    size_t chars = 0;
+    if (!DecodeUtf8(reinterpret_cast<const unsigned char*>(bytes), length, m_pText.get(), chars)) {
+        const int wide = ::MultiByteToWideChar(CP_UTF8, 0, bytes, static_cast<int>(length), nullptr, 0);
+        if (static_cast<size_t>(wide) > length) {
+            if (!AllocateText(static_cast<size_t>(wide))) return Fail(L"File too large", nullptr);
+        }
+        const int converted =
+            wide > 0 ? ::MultiByteToWideChar(CP_UTF8, 0, bytes, static_cast<int>(length), m_pText.get(), wide) : 0;
+        chars = static_cast<size_t>(std::max(converted, 0));
+    }
+    TerminateText(chars);
+    m_nTextLength = chars;
     return ParseText();
 }
 
@@ -284,6 +405,9 @@ ULONG CSkinMarkup::AppendElement()
 // left by decoded entities becomes spaces so that attribute mapping can walk over it later.
 bool CSkinMarkup::DecodeData(wchar_t*& p, wchar_t*& dest, wchar_t end)
 {
+    // Until the first entity nothing moves, so plain text is only scanned.
+    p = ScanData(p, end);
+    dest = p;
     while (*p && *p != end) {
         if (*p == L'&') {
             const Entity* hit = nullptr;

@@ -90,6 +90,10 @@ private:
         ULONG dataStart;
     };
 
+    // Room for units of text plus the terminating and padding NULs that scans rely on; TerminateText
+    // writes those NULs after the first units.
+    bool AllocateText(size_t units);
+    void TerminateText(size_t units);
     bool ParseText();  // parses m_pText (already NUL-terminated), releasing everything on failure
     bool ParseList(wchar_t*& p, ULONG parent, int depth);
     bool DecodeData(wchar_t*& p, wchar_t*& dest, wchar_t end);

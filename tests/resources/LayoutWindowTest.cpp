@@ -179,3 +179,45 @@ TEST_F(LauncherLayouts, NoticeLayoutHasThreeRowsAndFindsTheLaterMessageLabel)
 }
 
 }  // namespace
+
+TEST_F(LauncherLayouts, TheDownloadBackgroundIsDecodedOnlyWhenItsPageIsPainted)
+{
+    ASSERT_TRUE(s_hLauncher);
+    const std::wstring background = L"rho_download_bk.jpg";
+    LayoutWnd wnd(L"GameLoader.xml");
+    const HWND hWnd = wnd.Create(nullptr, L"Vemrakai2 layout", WS_POPUP, 0, 0, 0, 0, 0);
+    ASSERT_TRUE(hWnd);
+    CUIManager& manager = wnd.Manager();
+    auto* tab = static_cast<CTabLayoutUI*>(manager.FindControlByName(L"wizardTab")->QueryKind(L"TabLayout"));
+    CControlUI* page1 = manager.FindControlByName(L"vLayoutDownload");
+    ASSERT_TRUE(tab && page1);
+
+    // As the main window starts for a game with a download background: set while hidden, shown on the portal.
+    page1->ApplyAttribute(L"bkimage", background.c_str());
+    tab->SelectPage(0);
+    ::ShowWindow(hWnd, SW_SHOWNOACTIVATE);
+    ::UpdateWindow(hWnd);
+    test::PumpFor(50);
+    EXPECT_EQ(nullptr, manager.Images().Find(background)) << "decoded before its page was shown";
+
+    tab->SelectPage(1);
+    ::UpdateWindow(hWnd);
+    const CachedImage* image = manager.Images().Find(background);
+    ASSERT_NE(nullptr, image) << "not decoded when its page was painted";
+    ASSERT_EQ(960, image->width);
+    ASSERT_EQ(620, image->height);
+
+    // And the page shows it, pixel for pixel, away from the buttons, the bar and the tip.
+    int width = 0, height = 0;
+    const std::vector<DWORD> shown = test::CaptureClient(hWnd, width, height);
+    ASSERT_EQ(960, width);
+    ASSERT_EQ(620, height);
+    const DWORD* decoded = reinterpret_cast<const DWORD*>(image->bits);
+    int wrong = 0;
+    for (const POINT p : {POINT{5, 5}, POINT{100, 100}, POINT{480, 200}, POINT{700, 500}, POINT{959, 619}}) {
+        const size_t at = static_cast<size_t>(p.y) * 960 + static_cast<size_t>(p.x);
+        wrong += (shown[at] & 0xFFFFFF) != (decoded[at] & 0xFFFFFF);
+    }
+    EXPECT_EQ(0, wrong);
+    ::DestroyWindow(hWnd);
+}

@@ -215,3 +215,112 @@ TEST(Markup, DeepNestingFailsInsteadOfExhaustingTheStack)
     EXPECT_FALSE(markup.LoadFromText(text.c_str()));
     EXPECT_STREQ(L"Elements nested too deeply", markup.LastError());
 }
+
+namespace {
+
+// The system's own reading of UTF-8, damaged bytes included: what the reader has always produced.
+std::wstring SystemUtf8(const std::string& bytes)
+{
+    if (bytes.empty()) return {};
+    const int n = ::MultiByteToWideChar(CP_UTF8, 0, bytes.data(), static_cast<int>(bytes.size()), nullptr, 0);
+    std::wstring out(static_cast<size_t>(n), L'\0');
+    ::MultiByteToWideChar(CP_UTF8, 0, bytes.data(), static_cast<int>(bytes.size()), &out[0], n);
+    return out;
+}
+
+}  // namespace
+
+TEST(Markup, Utf8ReadsAsTheSystemReadsIt)
+{
+    const std::string pieces[] = {
+        "\xC2\xA9", "\xDF\xBF", "\xE5\x8A\xA0", "\xEF\xBF\xBF", "\xEF\xBB\xBF",  // valid: 2 and 3 bytes, a late BOM
+        "\xF0\x90\x80\x80", "\xF0\x9F\x98\x80", "\xF4\x8F\xBF\xBF",               // valid: 4 bytes, surrogate pairs
+        "\xC0\xAF", "\xC1\xBF", "\xE0\x80\xAF", "\xF0\x80\x80\xAF",               // overlong
+        "\xED\xA0\x80", "\xED\xBF\xBF",                                           // encoded surrogates
+        "\xF4\x90\x80\x80", "\xF5\x80\x80\x80", "\xFF", "\xFE",                   // beyond U+10FFFF, never valid
+        "\x80", "\xBF\xBF", "\xE5\x8A", "\xF0\x9F\x98", "\xC2",                   // stray or cut short
+        "\xE5\x8A" "x",
+    };
+    // Every piece after ASCII runs of each length around the 8- and 16-byte blocks, inside content and as the
+    // very last bytes of a document whose root is left open.
+    for (const std::string& piece : pieces) {
+        for (size_t run = 0; run <= 34; ++run) {
+            const std::string content = std::string(run, 'x') + piece + "yz";
+            CSkinMarkup markup;
+            const std::string closed = "<a>" + content + "</a>";
+            ASSERT_TRUE(markup.LoadFromBytes(closed.data(), closed.size()));
+            ASSERT_EQ(SystemUtf8(content), markup.Root().Value()) << run;
+            const std::string open = "<a>" + std::string(run, 'x') + piece;
+            ASSERT_TRUE(markup.LoadFromBytes(open.data(), open.size()));
+            ASSERT_EQ(SystemUtf8(std::string(run, 'x') + piece), markup.Root().Value()) << run;
+        }
+    }
+    // What the pieces mean, spelled out.
+    const struct {
+        const char* bytes;
+        const wchar_t* text;
+    } known[] = {
+        {"\xF0\x9F\x98\x80", L"\xD83D\xDE00"},
+        {"\xF4\x8F\xBF\xBF", L"\xDBFF\xDFFF"},
+        {"\xF0\x90\x80\x80", L"\xD800\xDC00"},
+        {"\xE5\x8A\xA0\xE8\xBD\xBD", L"\x52A0\x8F7D"},
+        {"\xC2\xA9", L"\x00A9"},
+        {"\xFF", L"\xFFFD"},
+    };
+    for (const auto& k : known) {
+        const std::string text = std::string("<a v=\"") + k.bytes + "\">" + k.bytes + "</a>";
+        CSkinMarkup markup;
+        ASSERT_TRUE(markup.LoadFromBytes(text.data(), text.size()));
+        wchar_t value[16] = {};
+        ASSERT_TRUE(markup.Root().FindAttribute(L"v", value));
+        EXPECT_STREQ(k.text, value);
+        EXPECT_STREQ(k.text, markup.Root().Value());
+    }
+}
+
+TEST(Markup, EntitiesAndEndsAtEveryOffset)
+{
+    // A value's end, an entity or a damaged entity at each position around the eight-character blocks.
+    for (size_t n = 0; n <= 20; ++n) {
+        const std::wstring lead(n, L'v');
+        const std::wstring text = L"<a k=\"" + lead + L"&lt;t&gt;\" m=\"" + lead + L"\" q=\"" + lead + L"&nbsp\">" +
+                                  lead + L"&amp;" + lead + L"<b/></a>";
+        CSkinMarkup markup;
+        ASSERT_TRUE(markup.LoadFromText(text.c_str())) << n;
+        CSkinMarkupNode a = markup.Root();
+        ASSERT_EQ(3, a.AttributeCount()) << n;
+        EXPECT_EQ(lead + L"<t>", a.AttributeValue(0));
+        EXPECT_EQ(lead, a.AttributeValue(1));
+        EXPECT_EQ(lead + L"&nbsp", a.AttributeValue(2));
+        EXPECT_STREQ(L"m", a.AttributeName(1));
+        EXPECT_EQ(lead + L"&" + lead, a.Value());
+        EXPECT_STREQ(L"b", a.FirstChild().Name());
+
+        // A value that runs to the end of the text at each length.
+        CSkinMarkup cut;
+        EXPECT_FALSE(cut.LoadFromText((L"<a k=\"" + lead).c_str()));
+        EXPECT_STREQ(L"Error while parsing attribute string", cut.LastError());
+    }
+}
+
+TEST(Markup, LargeDocumentInUtf8)
+{
+    // About 2 MB: what a long layout in any script gives back, element by element.
+    std::string text = "\xEF\xBB\xBF<Window>";
+    const int count = 20000;
+    for (int i = 0; i < count; ++i)
+        text += "<Label name=\"l" + std::to_string(i) + "\" text=\"\xE6\xA0\x87\xE7\xAD\xBE \xF0\x9F\x98\x80 &amp; " +
+                std::to_string(i) + "\">\xC2\xA9" + std::string(static_cast<size_t>(i % 40), 'x') + "</Label>\n";
+    text += "</Window>";
+    CSkinMarkup markup;
+    ASSERT_TRUE(markup.LoadFromBytes(text.data(), text.size()));
+    EXPECT_EQ(static_cast<ULONG>(count + 2), markup.ElementCount());
+    int i = 0;
+    wchar_t value[64];
+    for (CSkinMarkupNode n = markup.Root().FirstChild(); n.IsValid(); n = n.NextSibling(), ++i) {
+        ASSERT_TRUE(n.FindAttribute(L"text", value));
+        ASSERT_EQ(L"\x6807\x7B7E \xD83D\xDE00 & " + std::to_wstring(i), value);
+        ASSERT_EQ(L"\xA9" + std::wstring(static_cast<size_t>(i % 40), L'x'), n.Value());
+    }
+    EXPECT_EQ(count, i);
+}
