@@ -136,7 +136,6 @@ CUIManager::CUIManager()
     if (Gdiplus::GdiplusStartup(&m_gdiplusToken, &input, nullptr) != Gdiplus::Ok) m_gdiplusToken = 0;
     if (!s_bProcessInitDone) {
         s_bProcessInitDone = true;
-        ::InitCommonControls();
         // Kept for the process: alpha blending lives there.
         (void)::LoadLibraryW(L"msimg32.dll");
     }
@@ -782,6 +781,8 @@ void CUIManager::ShowToolTip(CControlUI* pControl)
     m_toolTip.lpszText = const_cast<LPWSTR>(m_strToolTipText.c_str());
     m_toolTip.rect = pControl->GetPos();
     if (m_hwndTooltip == nullptr) {
+        // The tooltip is the only common control: the library (a megabyte under Wine) comes with the first.
+        ::InitCommonControls();
         m_hwndTooltip = ::CreateWindowExW(0, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_NOPREFIX | TTS_ALWAYSTIP,
                                           CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, m_hWndPaint,
                                           nullptr, ::GetModuleHandleW(nullptr), nullptr);
