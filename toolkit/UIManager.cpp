@@ -634,6 +634,13 @@ void CUIManager::DropOffscreen()
     m_szOffscreen = SIZE{};
 }
 
+// Images are selected into it only while they are drawn, so it never holds a cached bitmap.
+HDC CUIManager::ImageSourceDC()
+{
+    if (!m_hDcImage) m_hDcImage.Put(::CreateCompatibleDC(m_hDcPaint));
+    return m_hDcImage.Get();
+}
+
 void CUIManager::LayoutIfNeeded()
 {
     if (!m_bUpdateNeeded || m_pRoot == nullptr || m_hWndPaint == nullptr) return;
@@ -666,16 +673,15 @@ void CUIManager::DoPaint(HDC hDC, const RECT& rcPaint)
 
 void CUIManager::OnPaint()
 {
-    RECT rcUpdate{};
-    if (!::GetUpdateRect(m_hWndPaint, &rcUpdate, FALSE)) return;
-    if (m_pRoot == nullptr) {
-        PAINTSTRUCT ps;
-        ::BeginPaint(m_hWndPaint, &ps);
+    // BeginPaint's rectangle is the update rectangle; asking for it first with GetUpdateRect would cost a
+    // second round trip to the window server on every paint, whatever its size.
+    PAINTSTRUCT ps;
+    if (::BeginPaint(m_hWndPaint, &ps) == nullptr) return;
+    const RECT rcUpdate = ps.rcPaint;
+    if (m_pRoot == nullptr || RectIsEmpty(rcUpdate)) {
         ::EndPaint(m_hWndPaint, &ps);
         return;
     }
-    PAINTSTRUCT ps;
-    ::BeginPaint(m_hWndPaint, &ps);
     LayoutIfNeeded();
     if (m_bFocusNeeded) MoveFocusByTab(true);
 

@@ -101,6 +101,7 @@ public:
     HFONT FontAt(int index) override;
     bool IsPerPixelTransparent() const override { return m_bLayered; }
     bool IsAntialiasedText() const override { return m_bGdiplusText; }
+    HDC ImageSourceDC() override;
     CImageCache& Images() { return m_images; }
 
     void SetClassDefaults(const std::wstring& className, const std::wstring& attributes);
@@ -184,6 +185,7 @@ private:
     HDC m_hDcPaint = nullptr;
     CMemDC m_hDcOffscreen;
     CUniqueBitmap m_hbmpOffscreen;
+    CMemDC m_hDcImage;
     BYTE* m_pOffscreenBits = nullptr;
     SIZE m_szOffscreen{};
     BYTE m_nOpacity = 255;

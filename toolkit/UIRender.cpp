@@ -245,12 +245,14 @@ bool CRenderKit::RenderImage(HDC hDC, IRenderHost* host, const RECT& item, const
     source.bottom = std::min<LONG>(source.bottom, image->height);
     if (Overlaps(dest, item) && Overlaps(dest, paint))
         BlitImage(hDC, image->bitmap.Get(), dest, paint, source, corners,
-                  host->IsPerPixelTransparent() || image->hasAlpha, fade, hole, xTiled, yTiled);
+                  host->IsPerPixelTransparent() || image->hasAlpha, fade, hole, xTiled, yTiled,
+                  host->ImageSourceDC());
     return true;
 }
 
 void CRenderKit::BlitImage(HDC hDC, HBITMAP hBitmap, const RECT& destIn, const RECT& paintIn, const RECT& sourceIn,
-                           const RECT& cornersIn, bool blend, BYTE fade, bool hole, bool xTiled, bool yTiled)
+                           const RECT& cornersIn, bool blend, BYTE fade, bool hole, bool xTiled, bool yTiled,
+                           HDC hSourceDC)
 {
     if (!hDC || !hBitmap) return;
     const bool useBlend = blend || fade < 255;
@@ -262,15 +264,20 @@ void CRenderKit::BlitImage(HDC hDC, HBITMAP hBitmap, const RECT& destIn, const R
     const LONG cb = std::clamp<LONG>(cornersIn.bottom, 0, kCornerLimit);
     const LONG sw = s.right - s.left, sh = s.bottom - s.top;
 
-    CMemDC hMemDC(::CreateCompatibleDC(hDC));
-    if (!hMemDC) return;
-    CSelectObject selected(hMemDC.Get(), hBitmap);
+    // Creating a device context costs more than many small blits; the host's is reused when it has one.
+    CMemDC hOwnDC;
+    if (!hSourceDC) {
+        hOwnDC.Put(::CreateCompatibleDC(hDC));
+        if (!hOwnDC) return;
+        hSourceDC = hOwnDC.Get();
+    }
+    CSelectObject selected(hSourceDC, hBitmap);
 
     // An untransformed opaque image copies only its visible part.
     if (!useBlend && d.right - d.left == sw && d.bottom - d.top == sh && cl == 0 && ct == 0 && cr == 0 && cb == 0) {
         RECT v;
         if (::IntersectRect(&v, &d, &p))
-            ::BitBlt(hDC, v.left, v.top, v.right - v.left, v.bottom - v.top, hMemDC.Get(), s.left + v.left - d.left,
+            ::BitBlt(hDC, v.left, v.top, v.right - v.left, v.bottom - v.top, hSourceDC, s.left + v.left - d.left,
                      s.top + v.top - d.top, SRCCOPY);
         return;
     }
@@ -278,7 +285,7 @@ void CRenderKit::BlitImage(HDC hDC, HBITMAP hBitmap, const RECT& destIn, const R
     const int oldMode = ::SetStretchBltMode(hDC, HALFTONE);
     POINT oldOrigin{};
     ::SetBrushOrgEx(hDC, 0, 0, &oldOrigin);
-    const CPieceDrawer drawer(hDC, hMemDC.Get(), p, useBlend, fade);
+    const CPieceDrawer drawer(hDC, hSourceDC, p, useBlend, fade);
 
     if (!hole) {
         const RECT m{d.left + cl, d.top + ct, d.right - cr, d.bottom - cb};

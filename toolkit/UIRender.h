@@ -49,6 +49,9 @@ public:
     virtual bool IsPerPixelTransparent() const = 0;
     // "gdiplustext": antialiased text.
     virtual bool IsAntialiasedText() const = 0;
+    // A memory device context that image bitmaps are selected into while they are drawn, kept between
+    // paints; none makes every blit create its own.
+    virtual HDC ImageSourceDC() { return nullptr; }
 
 protected:
     ~IRenderHost() = default;
@@ -98,8 +101,10 @@ public:
                             DWORD mask, BYTE fade, bool hole, bool xTiled, bool yTiled);
 
     // The nine-part grid: corners unscaled, edges and middle stretched (or tiled), optional hole and fade.
+    // hSourceDC: a memory device context to select the bitmap into (left as it was found); none makes one.
     static void BlitImage(HDC hDC, HBITMAP hBitmap, const RECT& dest, const RECT& paint, const RECT& source,
-                          const RECT& corners, bool blend, BYTE fade, bool hole, bool xTiled, bool yTiled);
+                          const RECT& corners, bool blend, BYTE fade, bool hole, bool xTiled, bool yTiled,
+                          HDC hSourceDC = nullptr);
 
     static void FillColor(HDC hDC, const RECT& rc, DWORD color);
     // Vertical gradient, first colour at the top.
