@@ -87,6 +87,16 @@ CShadowSurface::~CShadowSurface()
 bool CShadowSurface::Create(int width, int height)
 {
     if (width <= 0 || height <= 0) return false;
+    if (m_pBits != nullptr && width == m_nWidth && height == m_nHeight) {
+        // Under Wine a new 2.5 MB section costs more than the drawing itself: clear and reuse the last one.
+        ::GdiFlush();
+        std::fill_n(m_pBits, static_cast<size_t>(width) * static_cast<size_t>(height), DWORD{0});
+        return true;
+    }
+    if (m_hOldBitmap) ::SelectObject(m_hDC.Get(), m_hOldBitmap);  // a selected bitmap cannot be deleted
+    m_hOldBitmap = nullptr;
+    m_pBits = nullptr;
+    m_nWidth = m_nHeight = 0;
     BITMAPINFO bmi{};
     bmi.bmiHeader = BITMAPINFOHEADER{sizeof(BITMAPINFOHEADER), width, height, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
     void* bits = nullptr;
@@ -365,7 +375,7 @@ void CShadowUI::UpdateShadow(HWND hOwner) noexcept
 {
     if (m_hWnd == nullptr) return;
     try {
-        CShadowSurface surface;
+        CShadowSurface& surface = m_surface;
         POINT pt{};
         if (!DrawShadow(hOwner, surface, pt)) return;
         const int width = surface.Width(), height = surface.Height();

@@ -148,6 +148,7 @@ private:
     std::wstring m_strImage;
     RECT m_rcCorners{};
     unsigned m_nDrawCount = 0;
+    CShadowSurface m_surface;  // kept between updates of the same size
 };
 
 }  // namespace SkinUI

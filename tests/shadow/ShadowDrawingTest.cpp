@@ -226,3 +226,40 @@ TEST(ComputedShadow, PixelsMatchValuesWorkedOutByHand)
         }
     }
 }
+
+// The shadow keeps its drawing surface between updates of the same size: what a second drawing leaves
+// untouched must be clear again, not what the first drawing put there.
+TEST(ShadowSurface, ASurfaceMadeAgainAtItsSizeStartsClearAndAtAnotherSizeTakesIt)
+{
+    const int w = 20, h = 10;
+    const std::vector<ShadowSpan> outline(h, ShadowSpan{0, w});
+    ComputedShadowParams dark;
+    dark.size = 3;
+    dark.sharpness = 2;
+    dark.darkness = 255;
+    ComputedShadowParams moved = dark;
+    moved.darkness = 40;
+    moved.offsetX = 3;  // the left edge's soft pixels of the first drawing are not drawn again
+
+    CShadowSurface fresh;
+    ASSERT_TRUE(fresh.Create(w + 6, h + 6));
+    CShadowUI::PaintComputed(outline, w, h, moved, fresh);
+
+    CShadowSurface reused;
+    ASSERT_TRUE(reused.Create(w + 6, h + 6));
+    CShadowUI::PaintComputed(outline, w, h, dark, reused);
+    const DWORD darkEdge = reused.Pixel(1, 8);
+    ASSERT_NE(0u, darkEdge);
+    ASSERT_TRUE(reused.Create(w + 6, h + 6));
+    CShadowUI::PaintComputed(outline, w, h, moved, reused);
+    int differing = 0;
+    for (int y = 0; y < h + 6; ++y)
+        for (int x = 0; x < w + 6; ++x) differing += reused.Pixel(x, y) != fresh.Pixel(x, y) ? 1 : 0;
+    EXPECT_EQ(0, differing) << "pixels left over from the first drawing";
+
+    ASSERT_TRUE(reused.Create(w + 10, h + 2));
+    EXPECT_EQ(w + 10, reused.Width());
+    EXPECT_EQ(h + 2, reused.Height());
+    EXPECT_EQ(0u, reused.Pixel(w + 9, h + 1));
+    EXPECT_EQ(0u, reused.Pixel(0, 0));
+}

@@ -76,7 +76,9 @@ TEST_F(ShadowWindow, MainWindowShadowAppearsWithTheWindowAndFollowsIt)
     EXPECT_FALSE(wnd.Shadow().IsRedrawPending());
     EXPECT_EQ(1u, wnd.Shadow().GetDrawCount());
     ExpectShadowFor(wnd, 960, 620);
-    // Clicks go through the shadow: to the window in the middle, past it along the frame.
+    // Clicks go through the shadow: to the window in the middle, past it along the frame. Other tests' windows
+    // may share the screen, so the window is put above them first; its shadow, owned by it, goes along.
+    ::SetWindowPos(hWnd, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
     const RECT rc = wnd.WindowRect();
     EXPECT_EQ(hWnd, ::WindowFromPoint(POINT{(rc.left + rc.right) / 2, (rc.top + rc.bottom) / 2}));
     EXPECT_NE(hShadow, ::WindowFromPoint(POINT{rc.left - 3, (rc.top + rc.bottom) / 2}));

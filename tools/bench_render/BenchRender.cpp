@@ -1,73 +1,104 @@
-// Prints timings of the markup reader (against TinyXML on the same text), of image decoding with
-// premultiplication, and of the blits the launcher's main window does on every paint.
+// Figures for the toolkit's lowest layer, read from the skin archive linked into this executable as the
+// launcher reads its own: the markup reader against TinyXML on each shipped layout, the skin's own JPEG to
+// a drawable bitmap against stb_image's own decode of the same bytes, and the blits of every paint.
+#include "BenchCommon.h"
+#include "BenchSkin.h"
+
 #include "UIMarkup.h"
 #include "UIRender.h"
+#include "UIResources.h"
 
-#include <objidl.h>
-#include <gdiplus.h>
 #include <tinyxml.h>
-#include <wrl/client.h>
 
-#include <algorithm>
 #include <cstdio>
-#include <fstream>
 #include <functional>
-#include <sstream>
 #include <string>
 #include <vector>
 
+// stb_image's own decoder, compiled privately here (static functions) so that the baseline stays stb_image
+// as shipped, whatever the toolkit does with its copy.
+#define STB_IMAGE_STATIC
+#define STB_IMAGE_IMPLEMENTATION
+#define STBI_NO_STDIO
+#if defined(__GNUC__)
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wunused-function"
+#pragma GCC diagnostic ignored "-Wshadow"
+#pragma GCC diagnostic ignored "-Wsign-compare"
+#pragma GCC diagnostic ignored "-Wmissing-field-initializers"
+#pragma GCC diagnostic ignored "-Wimplicit-fallthrough"
+#endif
+#include <stb_image.h>
+#if defined(__GNUC__)
+#pragma GCC diagnostic pop
+#endif
+
 using namespace SkinUI;
+using bench::OpenSkinFromResource;
 
 namespace {
 
-double NowMs()
+// The layouts the launcher ships in its archive (resources/CMakeLists.txt).
+constexpr const wchar_t* kLayouts[] = {L"GameLoader.xml", L"CustomMsgBox.xml"};
+
+
+std::vector<BYTE> SkinFile(const wchar_t* name)
 {
-    static LARGE_INTEGER frequency = [] {
-        LARGE_INTEGER f;
-        ::QueryPerformanceFrequency(&f);
-        return f;
-    }();
-    LARGE_INTEGER now;
-    ::QueryPerformanceCounter(&now);
-    return static_cast<double>(now.QuadPart) * 1000.0 / static_cast<double>(frequency.QuadPart);
+    std::vector<BYTE> bytes;
+    if (CSkinResources::ReadSkinFile(name, bytes, 64u << 20) != CSkinResources::Lookup::Ok) bytes.clear();
+    return bytes;
 }
 
-// Median time of one run in milliseconds; each sample repeats the work often enough to be measurable.
-double Measure(const std::function<void()>& work, int repeat, int samples = 9)
+// Repetitions of work that take about targetUs, so that one sample is long enough for a steady figure.
+int Calibrate(const std::function<void()>& work, double targetUs)
 {
-    work();  // warm-up
-    std::vector<double> times;
-    for (int s = 0; s < samples; ++s) {
-        const double start = NowMs();
-        for (int i = 0; i < repeat; ++i) work();
-        times.push_back((NowMs() - start) / repeat);
+    work();
+    int n = 1;
+    for (;;) {
+        const double t0 = bench::NowUs();
+        for (int i = 0; i < n; ++i) work();
+        const double took = bench::NowUs() - t0;
+        if (took >= targetUs / 4 || n >= (1 << 20))
+            return std::max(1, static_cast<int>(static_cast<double>(n) * targetUs / std::max(took, 1.0)));
+        n *= 4;
     }
-    std::sort(times.begin(), times.end());
-    return times[times.size() / 2];
 }
 
-std::string ReadRepoFile(const char* relative)
+// The markup reader against TinyXML on the same text: each run times many parses of each (the median of five
+// batches of about a millisecond), one reader after the other, and gives the ratio of the two.
+void MarkupFigure(const char* label, const std::string& text, bool shipped, size_t maxRuns = 200)
 {
-    std::ifstream in(std::string("Z:") + VEMRA_SOURCE_DIR + "/" + relative, std::ios::binary);
-    std::ostringstream out;
-    out << in.rdbuf();
-    return out.str();
+    CSkinMarkup markup;
+    const auto ours = [&] { (void)markup.LoadFromBytes(text.data(), text.size()); };
+    const auto tiny = [&] {
+        TiXmlDocument doc;
+        doc.Parse(text.c_str(), nullptr, TIXML_ENCODING_UTF8);
+    };
+    if (!markup.LoadFromBytes(text.data(), text.size())) {
+        std::printf("markup  %s: the markup reader refused it\n", label);
+        if (shipped) bench::Row(std::string("markup reader vs TinyXML: ") + label, ">= 20x", "parse failed", "miss");
+        return;
+    }
+    const int nOurs = Calibrate(ours, 1000), nTiny = Calibrate(tiny, 1000);
+    std::vector<double> tOurs, tTiny, ratio;
+    for (size_t run = 0; run < maxRuns; ++run) {
+        tOurs.push_back(bench::MedianOf(5, ours, nOurs));
+        tTiny.push_back(bench::MedianOf(5, tiny, nTiny));
+        ratio.push_back(tTiny.back() / tOurs.back());
+        if (run + 1 >= 15 && (run + 1) % 5 == 0 && bench::Steady(bench::Summarise(ratio))) break;
+    }
+    const bench::Stats r = bench::Summarise(ratio);
+    std::printf("markup  %s: %zu bytes, %lu elements, %d and %d parses per run\n", label, text.size(),
+                markup.ElementCount(), nOurs, nTiny);
+    bench::Detail("CSkinMarkup, one parse", bench::Summarise(tOurs));
+    bench::Detail("TinyXML, one parse", bench::Summarise(tTiny));
+    bench::Detail("TinyXML / CSkinMarkup", r, &bench::Ratio);
+    if (shipped)
+        bench::Row(std::string("markup reader vs TinyXML: ") + label, ">= 20x faster",
+                   bench::Measured(r, &bench::Ratio), bench::Verdict(r.median >= 20));
 }
 
-// Used when the repository's layouts cannot be read: the same shape as the launcher's main window.
-std::string GeneratedLauncherLayout()
-{
-    std::string s = "<?xml version=\"1.0\" encoding=\"utf-8\"?>\n<Window size=\"960,620\" caption=\"0,0,0,340\">\n";
-    for (int i = 0; i < 7; ++i) s += "  <Font name=\"\xE5\xBE\xAE\xE8\xBD\xAF\xE9\x9B\x85\xE9\xBB\x91\" size=\"12\" />\n";
-    s += "  <VerticalLayout bkcolor=\"#FFFFFFFF\"><TabLayout name=\"wizardTab\"><VerticalLayout>"
-         "<IeBrowser name=\"ie\" homepage=\"about:blank\" /></VerticalLayout><VerticalLayout>"
-         "<Button name=\"btnClose\" float=\"true\" pos=\"928,4,956,34\" normalimage=\"gclose_normal.png\" />"
-         "<Progress name=\"progress\" bkimage=\"file='gprogress_bk.png' corner='3,3,3,3'\" />"
-         "</VerticalLayout></TabLayout></VerticalLayout>\n</Window>\n";
-    return s;
-}
-
-// A large layout: nested containers full of buttons and labels with many attributes, entities and comments.
+// A large layout (not shipped; for the reader's throughput): nested containers full of buttons and labels.
 std::string GeneratedLargeLayout()
 {
     std::string s = "<?xml version=\"1.0\" encoding=\"utf-8\"?>\n<Window size=\"960,620\" caption=\"0,0,0,30\">\n";
@@ -78,78 +109,54 @@ std::string GeneratedLargeLayout()
             const std::string n = std::to_string(block * 10 + i);
             s += "    <HorizontalLayout height=\"24\"><Button name=\"btn" + n +
                  "\" float=\"true\" pos=\"10,10,90,34\" text=\"Button &amp; " + n +
-                 "\" normalimage=\"file='btn.png' source='0,0,80,24' corner='4,4,4,4'\" "
-                 "hotimage=\"file='btn.png' source='0,24,80,48' corner='4,4,4,4'\" textcolor=\"#FFEEE8D9\" />"
+                 "\" normalimage=\"file='btn.png' source='0,0,80,24' corner='4,4,4,4'\" textcolor=\"#FFEEE8D9\" />"
                  "<Label text=\"\xE6\xA0\x87\xE7\xAD\xBE &lt;" +
                  n + "&gt;\" align=\"center\" font=\"2\" /></HorizontalLayout>\n";
         }
         s += "  </VerticalLayout>\n";
     }
-    s += "</Window>\n";
-    return s;
+    return s + "</Window>\n";
 }
 
-void BenchMarkup(const char* label, const std::string& utf8)
+// The skin's JPEG to a drawable bitmap (decode, premultiply, DIB section) against stb_image decoding the same
+// bytes to 32-bit pixels and nothing more, alternately.
+void JpegFigure(const wchar_t* name)
 {
-    const int repeat = std::max(1, static_cast<int>(2000000 / (utf8.size() + 1)));
-    CSkinMarkup markup;
-    const double ours = Measure([&] { (void)markup.LoadFromBytes(utf8.data(), utf8.size()); }, repeat);
-    const bool ok = markup.LoadFromBytes(utf8.data(), utf8.size());
-    const double tiny = Measure(
+    const std::vector<BYTE> jpeg = SkinFile(name);
+    int w = 0, h = 0, comp = 0;
+    if (jpeg.empty() || !stbi_info_from_memory(jpeg.data(), static_cast<int>(jpeg.size()), &w, &h, &comp)) {
+        std::printf("decode  %ls: not in the skin archive or not a picture\n", name);
+        bench::Row("skin JPEG to a drawable bitmap", "<= 1.2 x stb_image", "not measured", "miss");
+        return;
+    }
+    bool failed = false;
+    const auto [kit, stb] = bench::MeasurePair(
         [&] {
-            TiXmlDocument doc;
-            doc.Parse(utf8.c_str(), nullptr, TIXML_ENCODING_UTF8);
+            const double t0 = bench::NowUs();
+            const auto image = CRenderKit::DecodeImageBytes(jpeg.data(), jpeg.size(), 0);
+            const double t = bench::NowUs() - t0;
+            if (!image) failed = true;
+            return t;
         },
-        repeat);
-    const double mb = static_cast<double>(utf8.size()) / (1024.0 * 1024.0);
-    std::printf("markup  %-22s %8zu bytes %5lu elements  CSkinMarkup %8.4f ms (%6.1f MiB/s)  TinyXML %8.4f ms "
-                "(%6.1f MiB/s)  ratio %.1fx%s\n",
-                label, utf8.size(), ok ? markup.ElementCount() - 1 : 0, ours, mb / (ours / 1000.0), tiny,
-                mb / (tiny / 1000.0), tiny / ours, ok ? "" : "  (parse FAILED)");
-}
-
-// Encodes a GDI+ bitmap with the platform's encoder for mimeType ("image/png", "image/jpeg").
-std::vector<BYTE> Encode(Gdiplus::Bitmap& bitmap, const wchar_t* mimeType)
-{
-    UINT count = 0, size = 0;
-    Gdiplus::GetImageEncodersSize(&count, &size);
-    std::vector<BYTE> buffer(size);
-    auto* codecs = reinterpret_cast<Gdiplus::ImageCodecInfo*>(buffer.data());
-    Gdiplus::GetImageEncoders(count, size, codecs);
-    const CLSID* clsid = nullptr;
-    for (UINT i = 0; i < count; ++i)
-        if (std::wcscmp(codecs[i].MimeType, mimeType) == 0) clsid = &codecs[i].Clsid;
-    std::vector<BYTE> out;
-    Microsoft::WRL::ComPtr<IStream> stream;
-    if (!clsid || FAILED(::CreateStreamOnHGlobal(nullptr, TRUE, &stream))) return out;
-    if (bitmap.Save(stream.Get(), clsid, nullptr) != Gdiplus::Ok) return out;
-    STATSTG stat{};
-    stream->Stat(&stat, STATFLAG_NONAME);
-    out.resize(static_cast<size_t>(stat.cbSize.QuadPart));
-    LARGE_INTEGER zero{};
-    stream->Seek(zero, STREAM_SEEK_SET, nullptr);
-    ULONG read = 0;
-    stream->Read(out.data(), static_cast<ULONG>(out.size()), &read);
-    return out;
-}
-
-std::vector<BYTE> MakeImage(int width, int height, bool alpha, const wchar_t* mimeType)
-{
-    Gdiplus::Bitmap bitmap(width, height, PixelFormat32bppARGB);
-    for (int y = 0; y < height; ++y)
-        for (int x = 0; x < width; ++x) {
-            const BYTE a = alpha ? static_cast<BYTE>((x * 255) / std::max(1, width - 1)) : 255;
-            bitmap.SetPixel(x, y, Gdiplus::Color(a, static_cast<BYTE>(x * 7 + y), static_cast<BYTE>(y * 3),
-                                                 static_cast<BYTE>((x ^ y) * 5)));
-        }
-    return Encode(bitmap, mimeType);
-}
-
-void BenchDecode(const char* label, const std::vector<BYTE>& bytes)
-{
-    std::unique_ptr<CachedImage> image;
-    const double ms = Measure([&] { image = CRenderKit::DecodeImageBytes(bytes.data(), bytes.size(), 0); }, 3);
-    std::printf("decode  %-22s %8zu bytes  %8.3f ms%s\n", label, bytes.size(), ms, image ? "" : "  (FAILED)");
+        [&] {
+            int x = 0, y = 0, n = 0;
+            const double t0 = bench::NowUs();
+            stbi_uc* px = stbi_load_from_memory(jpeg.data(), static_cast<int>(jpeg.size()), &x, &y, &n, 4);
+            const double t = bench::NowUs() - t0;
+            if (px == nullptr) failed = true;
+            stbi_image_free(px);
+            return t;
+        },
+        bench::Repeat{15, 101});
+    std::printf("decode  %ls: %zu bytes, %d x %d\n", name, jpeg.size(), w, h);
+    bench::Detail("stb_image's own decode to 32-bit pixels", stb);
+    bench::Detail("CRenderKit::DecodeImageBytes (drawable bitmap)", kit);
+    char figure[160];
+    std::snprintf(figure, sizeof figure, "skin JPEG to a drawable bitmap (%ls, %d x %d)", name, w, h);
+    if (failed)
+        bench::Row(figure, "<= 1.2 x stb_image", "decode failed", "miss");
+    else
+        bench::RowRatioGoal(figure, kit, stb, 1.2, "stb_image");
 }
 
 struct Surface {
@@ -164,61 +171,57 @@ struct Surface {
         old = ::SelectObject(dc.Get(), bitmap.Get());
     }
     ~Surface() { ::SelectObject(dc.Get(), old); }
+    Surface(const Surface&) = delete;
+    Surface& operator=(const Surface&) = delete;
 };
 
-void BenchBlit(const char* label, const CachedImage& image, const RECT& dest, const RECT& corners, bool blend)
+void BlitFigure(const char* label, const wchar_t* name, const RECT& dest, const RECT& corners, bool blend)
 {
+    const std::vector<BYTE> bytes = SkinFile(name);
+    const auto image = CRenderKit::DecodeImageBytes(bytes.data(), bytes.size(), 0);
+    if (!image) return;
     Surface surface(960, 620);
     const RECT paint{0, 0, 960, 620};
-    const RECT source{0, 0, image.width, image.height};
-    const double ms = Measure(
-        [&] {
-            CRenderKit::BlitImage(surface.dc.Get(), image.bitmap.Get(), dest, paint, source, corners, blend, 255,
+    const RECT source{0, 0, image->width, image->height};
+    const bench::Stats s = bench::Measure([&] {
+        return bench::MedianOf(11, [&] {
+            CRenderKit::BlitImage(surface.dc.Get(), image->bitmap.Get(), dest, paint, source, corners, blend, 255,
                                   false, false, false);
             ::GdiFlush();
-        },
-        20);
-    std::printf("blit    %-22s %4ld x %-4ld %s  %8.3f ms\n", label, dest.right - dest.left, dest.bottom - dest.top,
-                blend ? "blended" : "copied ", ms);
+        });
+    });
+    char what[160];
+    std::snprintf(what, sizeof what, "blit %s %ld x %ld %s", label, dest.right - dest.left, dest.bottom - dest.top,
+                  blend ? "blended" : "copied");
+    bench::Detail(what, s);
 }
 
 }  // namespace
 
 int wmain()
 {
-    Gdiplus::GdiplusStartupInput input;
-    ULONG_PTR token = 0;
-    if (Gdiplus::GdiplusStartup(&token, &input, nullptr) != Gdiplus::Ok) {
-        std::printf("GDI+ did not start\n");
+    if (!OpenSkinFromResource()) {
+        std::printf("the skin archive resource could not be opened\n");
         return 1;
     }
-    {
-        std::string main = ReadRepoFile("resources/GameLoader.xml");
-        std::string box = ReadRepoFile("resources/CustomMsgBox.xml");
-        const bool fromRepo = !main.empty() && !box.empty();
-        if (!fromRepo) main = box = GeneratedLauncherLayout();
-        std::printf("layouts: %s\n", fromRepo ? "resources/GameLoader.xml and resources/CustomMsgBox.xml"
-                                             : "generated stand-ins (repository layouts not found)");
-        BenchMarkup("GameLoader.xml", main);
-        BenchMarkup("CustomMsgBox.xml", box);
-        BenchMarkup("generated large", GeneratedLargeLayout());
-
-        const std::vector<BYTE> jpeg = MakeImage(960, 620, false, L"image/jpeg");
-        const std::vector<BYTE> png = MakeImage(58, 58, true, L"image/png");
-        BenchDecode("960 x 620 JPEG", jpeg);
-        BenchDecode("58 x 58 PNG (alpha)", png);
-
-        const std::vector<BYTE> barPng = MakeImage(9, 13, true, L"image/png");
-        auto bar = CRenderKit::DecodeImageBytes(barPng.data(), barPng.size(), 0);
-        auto background = CRenderKit::DecodeImageBytes(jpeg.data(), jpeg.size(), 0);
-        const std::vector<BYTE> alphaPng = MakeImage(960, 620, true, L"image/png");
-        auto alphaBackground = CRenderKit::DecodeImageBytes(alphaPng.data(), alphaPng.size(), 0);
-        if (bar && background && alphaBackground) {
-            BenchBlit("nine-part bar", *bar, RECT{320, 320, 850, 333}, RECT{3, 3, 3, 3}, true);
-            BenchBlit("full background", *background, RECT{0, 0, 960, 620}, RECT{}, false);
-            BenchBlit("full background", *alphaBackground, RECT{0, 0, 960, 620}, RECT{}, true);
+    for (const wchar_t* name : kLayouts) {
+        const std::vector<BYTE> bytes = SkinFile(name);
+        char label[64];
+        std::snprintf(label, sizeof label, "%ls", name);
+        if (bytes.empty()) {
+            std::printf("markup  %s: not in the skin archive\n", label);
+            bench::Row(std::string("markup reader vs TinyXML: ") + label, ">= 20x faster", "not in the archive",
+                       "miss");
+            continue;
         }
+        MarkupFigure(label, std::string(bytes.begin(), bytes.end()), true);
     }
-    Gdiplus::GdiplusShutdown(token);
+    MarkupFigure("generated large layout", GeneratedLargeLayout(), false, 15);
+
+    JpegFigure(L"rho_download_bk.jpg");
+
+    BlitFigure("nine-part bar", L"gprogress_fore.png", RECT{320, 320, 850, 333}, RECT{3, 3, 3, 3}, true);
+    BlitFigure("full background", L"rho_download_bk.jpg", RECT{0, 0, 960, 620}, RECT{}, false);
+    BlitFigure("full background", L"rho_download_bk.jpg", RECT{0, 0, 960, 620}, RECT{}, true);
     return 0;
 }

@@ -1,5 +1,8 @@
 // Prints how long one update of the main window's drop shadow takes, drawing included, beside a bare
 // UpdateLayeredWindow of the same size measured in the same run, and what a move of the window costs.
+#include "BenchCommon.h"
+#include "BenchSkin.h"
+
 #include "UIBuilder.h"
 #include "UIControl.h"
 #include "UIManager.h"
@@ -12,8 +15,6 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
-#include <fstream>
-#include <iterator>
 #include <vector>
 
 using namespace SkinUI;
@@ -102,20 +103,12 @@ public:
 
 }  // namespace
 
-int wmain(int argc, wchar_t** argv)
+int wmain()
 {
-    std::wstring archive;
-#ifdef VEMRA_SKIN_ARCHIVE_W
-    archive = L"Z:" VEMRA_SKIN_ARCHIVE_W;
-#endif
-    if (argc > 1) archive = argv[1];
     int runs = 101;
     if (const char* env = std::getenv("BENCH_RUNS")) runs = std::max(5, std::atoi(env));
-    std::ifstream in(archive.c_str(), std::ios::binary);
-    // Lives for the process, as a module resource would.
-    static std::vector<char> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    if (bytes.empty() || !CSkinResources::UseArchiveInMemory(bytes.data(), bytes.size())) {
-        std::printf("skin archive not readable: %ls\n", archive.c_str());
+    if (!bench::OpenSkinFromResource()) {
+        std::printf("the skin archive resource could not be opened\n");
         return 1;
     }
     const HINSTANCE hInstance = ::GetModuleHandleW(nullptr);
@@ -200,6 +193,12 @@ int wmain(int argc, wchar_t** argv)
     }
     const double ratio = Summarise(update).median / Summarise(bare).median;
     std::printf("UpdateShadow / baseline, medians: %.2f (goal: at most 1.30)\n", ratio);
+    const auto toUs = [](std::vector<double> ms) {
+        for (double& v : ms) v *= 1000;
+        return bench::Summarise(ms);
+    };
+    bench::RowRatioGoal("drop shadow: UpdateShadow, drawing included", toUs(update), toUs(bare), 1.3,
+                        "bare UpdateLayeredWindow");
 
     const unsigned before = shadow->GetDrawCount();
     std::vector<double> moves;

@@ -201,8 +201,13 @@ CFakeBrowser::CFakeBrowser(const CLSID& clsid) : m_clsid(clsid)
     ::QueryPerformanceCounter(&m_created);
     wchar_t text[64] = {};
     ::StringFromGUID2(clsid, text, static_cast<int>(std::size(text)));
+    // The performance counter runs on the system's monotonic clock, which every process shares: a benchmark
+    // can place the creation on its own time line.
+    LARGE_INTEGER frequency{};
+    ::QueryPerformanceFrequency(&frequency);
+    const long long clockUs = frequency.QuadPart > 0 ? m_created.QuadPart * 1000000 / frequency.QuadPart : 0;
     Record(std::wstring(L"created clsid=") + text + L" pid=" + std::to_wstring(::GetCurrentProcessId()) +
-           L" thread=" + std::to_wstring(::GetCurrentThreadId()));
+           L" thread=" + std::to_wstring(::GetCurrentThreadId()) + L" clock-us=" + std::to_wstring(clockUs));
     if (const wchar_t* pumpClass = PumpClassName())
         m_hPump = ::CreateWindowExW(0, pumpClass, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, ModuleInstance(), this);
 }
@@ -223,6 +228,15 @@ long CFakeBrowser::Ms() const
     ::QueryPerformanceFrequency(&frequency);
     if (frequency.QuadPart == 0) return 0;
     return static_cast<long>((now.QuadPart - m_created.QuadPart) * 1000 / frequency.QuadPart);
+}
+
+long long CFakeBrowser::Us() const
+{
+    LARGE_INTEGER now{}, frequency{};
+    ::QueryPerformanceCounter(&now);
+    ::QueryPerformanceFrequency(&frequency);
+    if (frequency.QuadPart == 0) return 0;
+    return (now.QuadPart - m_created.QuadPart) * 1000000 / frequency.QuadPart;
 }
 
 HRESULT STDMETHODCALLTYPE CFakeBrowser::QueryInterface(REFIID riid, void** ppv) noexcept
@@ -860,7 +874,7 @@ void CFakeBrowser::FireDocumentComplete(const std::wstring& url, bool frame)
     args[0] = Ref(&vUrl);
     Fire(DISPID_DOCUMENTCOMPLETE, args, 2);
     Record(L"event name=DocumentComplete url=" + Field(url) + L" frame=" + (frame ? L"1" : L"0") + L" ms=" +
-           std::to_wstring(Ms()));
+           std::to_wstring(Ms()) + L" us=" + std::to_wstring(Us()));
 }
 
 void CFakeBrowser::FireNavigateError(const std::wstring& url, long status)
@@ -1027,7 +1041,7 @@ HRESULT CFakeBrowser::StartNavigation(const std::wstring& url)
     m_script = LoadPageScript();
     Record(L"navigate url=" + Field(url) + L" script=" + Field(m_script.source) + L" steps=" +
            std::to_wstring(m_script.steps.size()) + L" sync=" + (m_script.syncBeforeNavigate ? L"1" : L"0") +
-           L" ms=" + std::to_wstring(Ms()));
+           L" ms=" + std::to_wstring(Ms()) + L" us=" + std::to_wstring(Us()));
     m_next = 0;
     if (m_script.syncBeforeNavigate) {
         const UINT generation = m_generation;

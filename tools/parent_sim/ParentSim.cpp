@@ -673,6 +673,8 @@ bool RunStep(Launcher& launcher, const std::wstring& line)
                                [&] { return LauncherOwnedWindow(launcher, L"CustomMsgBoxClass", true); });
         if (h) {
             const HWND owner = ::GetWindow(h, GW_OWNER);
+            // The notice shows an instant before its owner is disabled: report it once its modal loop has begun.
+            (void)WaitFor(2000, [&] { return ::IsWindowEnabled(owner) ? nullptr : owner; });
             Record("notice hwnd=" + HandleText(h) + " owner=" + HandleText(owner) +
                    " owner-enabled=" + (::IsWindowEnabled(owner) ? "1" : "0") + " rect=" + RectText(h));
         } else {
