@@ -673,8 +673,15 @@ void CUIManager::DoPaint(HDC hDC, const RECT& rcPaint)
 
 void CUIManager::OnPaint()
 {
-    // BeginPaint's rectangle is the update rectangle; asking for it first with GetUpdateRect would cost a
-    // second round trip to the window server on every paint, whatever its size.
+    // Layout first: the areas it invalidates join this paint's update region instead of asking for a
+    // second full paint once this one has validated the window.
+    if (m_pRoot != nullptr) {
+        LayoutIfNeeded();
+        if (m_bFocusNeeded) MoveFocusByTab(true);
+    }
+
+    // BeginPaint's rectangle is the update rectangle; asking for it with GetUpdateRect as well would cost
+    // another round trip to the window server on every paint, whatever its size.
     PAINTSTRUCT ps;
     if (::BeginPaint(m_hWndPaint, &ps) == nullptr) return;
     const RECT rcUpdate = ps.rcPaint;
@@ -682,8 +689,6 @@ void CUIManager::OnPaint()
         ::EndPaint(m_hWndPaint, &ps);
         return;
     }
-    LayoutIfNeeded();
-    if (m_bFocusNeeded) MoveFocusByTab(true);
 
     RECT rcClient{};
     ::GetClientRect(m_hWndPaint, &rcClient);

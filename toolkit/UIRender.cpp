@@ -229,6 +229,47 @@ bool CRenderKit::RenderImageSpec(HDC hDC, IRenderHost* host, const RECT& item, c
     return true;
 }
 
+namespace {
+
+bool Holds(const RECT& outer, const RECT& inner)
+{
+    return inner.left >= outer.left && inner.top >= outer.top && inner.right <= outer.right &&
+           inner.bottom <= outer.bottom;
+}
+
+// Mirrors what RenderImage and BlitImage draw for one collected image, for the opaque cases only.
+bool StateCovers(IRenderHost* host, const RECT& item, const RECT& rc, const ImageSpecState& s)
+{
+    if (s.name.empty() || s.fade != 255 || s.hole) return false;
+    if (s.corners.left != 0 || s.corners.top != 0 || s.corners.right != 0 || s.corners.bottom != 0) return false;
+    const CachedImage* image = host->FindCachedImage(s.name);
+    if (image == nullptr || !image->bitmap || image->hasAlpha) return false;
+    RECT source = s.source;
+    if (IsZero(source)) source = RECT{0, 0, image->width, image->height};
+    source.right = std::min<LONG>(source.right, image->width);
+    source.bottom = std::min<LONG>(source.bottom, image->height);
+    if (source.left < 0 || source.top < 0 || source.right <= source.left || source.bottom <= source.top) return false;
+    const RECT dest = ClampRect(s.dest);
+    return Holds(dest, rc) && Holds(item, rc);
+}
+
+}  // namespace
+
+bool CRenderKit::ImageSpecCovers(IRenderHost* host, const RECT& item, const RECT& rc, const std::wstring& imageSpec)
+{
+    if (!host || imageSpec.empty() || host->IsPerPixelTransparent() || rc.right <= rc.left || rc.bottom <= rc.top)
+        return false;
+    ImageSpecState state;
+    state.name = imageSpec;
+    state.dest = item;
+    bool covers = false;
+    // Layers are drawn in order, so one opaque layer over all of rc is enough.
+    auto check = [&](const ImageSpecState& collected) { covers = covers || StateCovers(host, item, rc, collected); };
+    ParseImageSpec(imageSpec, item, state, check);
+    check(state);
+    return covers;
+}
+
 bool CRenderKit::RenderImage(HDC hDC, IRenderHost* host, const RECT& item, const RECT& paint, const std::wstring& name,
                              const std::wstring& resourceType, RECT dest, RECT source, const RECT& corners, DWORD mask,
                              BYTE fade, bool hole, bool xTiled, bool yTiled)
