@@ -554,6 +554,14 @@ void CControlUI::Invalidate()
     m_pManager->InvalidateArea(rc);
 }
 
+void CControlUI::InvalidatePart(const RECT& rcPart)
+{
+    if (!IsVisible() || m_pManager == nullptr) return;
+    RECT rc;
+    if (!IntersectRects(rc, rcPart, m_rcItem) || !ClipByAncestors(this, rc)) return;
+    m_pManager->InvalidateArea(rc);
+}
+
 void CControlUI::RequestRelayout()
 {
     if (!IsVisible()) return;

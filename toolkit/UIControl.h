@@ -116,6 +116,8 @@ public:
     // name="value" name="value"
     void ApplyAttributeString(const std::wstring& list);
     void Invalidate();
+    // Only part of the control needs repainting (cut to the control and to its ancestors).
+    void InvalidatePart(const RECT& rc);
     void RequestRelayout();
     void RequestParentRelayout();
     std::wstring GetVirtualWindowName() const;

@@ -231,3 +231,49 @@ TEST(Repaint, ManyPaintsKeepTheGdiObjectCount)
     // The window's kept drawing surfaces go with it.
     EXPECT_EQ(before, GdiObjects());
 }
+
+// A tick repaints only where the fill's end moved; the screen must still show what a full paint shows.
+TEST(Repaint, ProgressTicksLeaveTheScreenAsAFullPaint)
+{
+    const std::wstring across = WriteBmp(L"fill_across.bmp", 530, 13, [](int x, int y) {
+        return static_cast<DWORD>((x * 255 / 529) << 16 | (y * 19) << 8 | ((x * 7) & 0xFF));
+    });
+    const std::wstring upward = WriteBmp(L"fill_up.bmp", 20, 120, [](int x, int y) {
+        return static_cast<DWORD>((y * 2) << 16 | (x * 12) << 8 | ((y * 5) & 0xFF));
+    });
+    const std::wstring acrossSpec = L"file='" + across + L"' corner='3,3,3,3'";
+    const std::wstring upwardSpec = L"file='" + upward + L"' corner='2,4,2,4'";
+    TestWindow w(600, 160);
+    auto* root = Make<CVerticalLayoutUI>({{L"bkcolor", L"#FF203040"}});
+    auto* across1 = AddTo<CProgressUI>(root, {{L"float", L"true"}, {L"pos", L"20,10,550,23"},
+                                              {L"bkcolor", L"#80FFFFFF"}, {L"foreimage", acrossSpec.c_str()}});
+    auto* upward1 = AddTo<CProgressUI>(root, {{L"float", L"true"}, {L"pos", L"570,30,590,150"}, {L"hor", L"false"},
+                                              {L"bkcolor", L"#80FFFFFF"}, {L"foreimage", upwardSpec.c_str()}});
+    // Text lying over the bar's last row is drawn over whatever the tick repaints.
+    AddTo<CLabelUI>(root, {{L"float", L"true"}, {L"pos", L"20,22,550,42"}, {L"text", L"Downloading"},
+                           {L"textcolor", L"#FFFFFFFF"}, {L"align", L"center"}});
+    w.Show(root);
+
+    for (bool stretch : {false, true}) {
+        across1->SetStretchForeImage(stretch);
+        upward1->SetStretchForeImage(stretch);
+        ::UpdateWindow(w.m_hWnd);
+        for (int value : {0, 1, 2, 40, 41, 97, 100, 99, 60, 3, 1, 0, 55}) {
+            across1->SetValue(value);
+            upward1->SetValue(100 - value);
+            ::UpdateWindow(w.m_hWnd);
+            const std::vector<DWORD> screen = Screen(w);
+            const std::vector<DWORD> full = w.Capture();
+            int wrong = 0;
+            for (size_t i = 0; i < screen.size(); ++i) wrong += screen[i] != Rgb(full[i]) ? 1 : 0;
+            EXPECT_EQ(0, wrong) << (stretch ? "stretched" : "cropped") << ", value " << value;
+        }
+    }
+    // Two rows of fill are less than its 4-pixel end pieces: they stay inside the bar all the same.
+    upward1->SetValue(1);
+    const std::vector<DWORD> px = w.Capture();
+    for (int x = 570; x < 590; ++x) {
+        EXPECT_EQ(0x203040u, Rgb(px[150 * 600 + x])) << x;
+        EXPECT_EQ(0x203040u, Rgb(px[151 * 600 + x])) << x;
+    }
+}
