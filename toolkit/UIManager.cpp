@@ -634,13 +634,6 @@ void CUIManager::DropOffscreen()
     m_szOffscreen = SIZE{};
 }
 
-// Images are selected into it only while they are drawn, so it never holds a cached bitmap.
-HDC CUIManager::ImageSourceDC()
-{
-    if (!m_hDcImage) m_hDcImage.Put(::CreateCompatibleDC(m_hDcPaint));
-    return m_hDcImage.Get();
-}
-
 void CUIManager::LayoutIfNeeded()
 {
     if (!m_bUpdateNeeded || m_pRoot == nullptr || m_hWndPaint == nullptr) return;

@@ -101,7 +101,7 @@ public:
     HFONT FontAt(int index) override;
     bool IsPerPixelTransparent() const override { return m_bLayered; }
     bool IsAntialiasedText() const override { return m_bGdiplusText; }
-    HDC ImageSourceDC() override;
+    bool KeepsImageSourceDCs() const override { return true; }
     CImageCache& Images() { return m_images; }
 
     void SetClassDefaults(const std::wstring& className, const std::wstring& attributes);
@@ -185,7 +185,6 @@ private:
     HDC m_hDcPaint = nullptr;
     CMemDC m_hDcOffscreen;
     CUniqueBitmap m_hbmpOffscreen;
-    CMemDC m_hDcImage;
     BYTE* m_pOffscreenBits = nullptr;
     SIZE m_szOffscreen{};
     BYTE m_nOpacity = 255;

@@ -255,6 +255,17 @@ bool StateCovers(IRenderHost* host, const RECT& item, const RECT& rc, const Imag
 
 }  // namespace
 
+HDC CRenderKit::KeptSourceDC(const CachedImage& image)
+{
+    if (!image.sourceDC) {
+        CMemDC hDC(::CreateCompatibleDC(nullptr));
+        // A bitmap held by another DC cannot be selected; the blit then makes its own attempt.
+        if (!hDC || ::SelectObject(hDC.Get(), image.bitmap.Get()) == nullptr) return nullptr;
+        image.sourceDC = std::move(hDC);
+    }
+    return image.sourceDC.Get();
+}
+
 bool CRenderKit::ImageSpecCovers(IRenderHost* host, const RECT& item, const RECT& rc, const std::wstring& imageSpec)
 {
     if (!host || imageSpec.empty() || host->IsPerPixelTransparent() || rc.right <= rc.left || rc.bottom <= rc.top)
@@ -287,7 +298,7 @@ bool CRenderKit::RenderImage(HDC hDC, IRenderHost* host, const RECT& item, const
     if (Overlaps(dest, item) && Overlaps(dest, paint))
         BlitImage(hDC, image->bitmap.Get(), dest, paint, source, corners,
                   host->IsPerPixelTransparent() || image->hasAlpha, fade, hole, xTiled, yTiled,
-                  host->ImageSourceDC());
+                  host->KeepsImageSourceDCs() ? KeptSourceDC(*image) : nullptr);
     return true;
 }
 
@@ -305,14 +316,18 @@ void CRenderKit::BlitImage(HDC hDC, HBITMAP hBitmap, const RECT& destIn, const R
     const LONG cb = std::clamp<LONG>(cornersIn.bottom, 0, kCornerLimit);
     const LONG sw = s.right - s.left, sh = s.bottom - s.top;
 
-    // Creating a device context costs more than many small blits; the host's is reused when it has one.
+    // Creating a device context, and selecting a bitmap in and out of one, cost more than many small blits:
+    // a DC that already holds the bitmap is used as it is.
     CMemDC hOwnDC;
     if (!hSourceDC) {
         hOwnDC.Put(::CreateCompatibleDC(hDC));
         if (!hOwnDC) return;
         hSourceDC = hOwnDC.Get();
     }
-    CSelectObject selected(hSourceDC, hBitmap);
+    const bool held = ::GetCurrentObject(hSourceDC, OBJ_BITMAP) == hBitmap;
+    CSelectObject selected(hSourceDC, held ? nullptr : hBitmap);
+    // A bitmap another DC holds cannot be selected: drawing from the empty DC would paint garbage.
+    if (!held && ::GetCurrentObject(hSourceDC, OBJ_BITMAP) != hBitmap) return;
 
     // An untransformed opaque image copies only its visible part.
     if (!useBlend && d.right - d.left == sw && d.bottom - d.top == sh && cl == 0 && ct == 0 && cr == 0 && cb == 0) {

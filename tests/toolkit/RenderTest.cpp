@@ -19,7 +19,7 @@ namespace {
 constexpr DWORD kRed = 0xFF0000, kGreen = 0x00FF00, kBlue = 0x0000FF, kWhite = 0xFFFFFF, kBlack = 0;
 
 // Images are written as files under a fresh resource folder and found by the skin file lookup. Each image
-// test runs twice: with a blit that makes its own source DC, and with the one DC a window keeps for all.
+// test runs twice: with a blit that makes its own source DC, and with the DC each image keeps, as a window's.
 class RenderTest : public ::testing::TestWithParam<bool> {
 protected:
     void SetUp() override
@@ -27,21 +27,9 @@ protected:
         m_dir = test::MakeTempDir(L"render");
         CSkinResources::CloseArchive();
         CSkinResources::SetResourceFolder(m_dir);
-        if (GetParam()) {
-            m_sourceDC.Put(::CreateCompatibleDC(nullptr));
-            ASSERT_TRUE(m_sourceDC);
-            m_host.sourceDC = m_sourceDC.Get();
-            m_emptyBitmap = ::GetCurrentObject(m_sourceDC.Get(), OBJ_BITMAP);
-        }
+        m_host.keepSourceDCs = GetParam();
     }
-    void TearDown() override
-    {
-        // The kept DC holds no image between blits: the cache may free any of them at any time.
-        if (m_sourceDC) {
-            EXPECT_EQ(m_emptyBitmap, ::GetCurrentObject(m_sourceDC.Get(), OBJ_BITMAP));
-        }
-        test::RemoveTree(m_dir);
-    }
+    void TearDown() override { test::RemoveTree(m_dir); }
     void Image(const wchar_t* name, const tk::Bytes& png) { ASSERT_TRUE(tk::WriteFile(m_dir + name, png)); }
 
     // A 9 x 9 picture whose 3-pixel border pieces each have their own colour.
@@ -58,8 +46,6 @@ protected:
 
     std::wstring m_dir;
     tk::TestHost m_host;
-    CMemDC m_sourceDC;
-    HGDIOBJ m_emptyBitmap = nullptr;
 };
 
 std::string SourceDCName(const ::testing::TestParamInfo<bool>& param) { return param.param ? "Kept" : "PerBlit"; }
@@ -359,6 +345,39 @@ TEST_P(RenderTest, MaskColoursWithEightAndSixDigits)
     ASSERT_TRUE(CRenderKit::RenderImageSpec(canvas.dc(), &m_host, canvas.Rect(), canvas.Rect(),
                                             L"file='m8.png' mask='#FF000000'"));
     EXPECT_EQ(0xFFFF00FFu, m_host.FindCachedImage(L"m8.png")->mask);
+}
+
+TEST_P(RenderTest, AKeptSourceDCLivesAndDiesWithItsImage)
+{
+    Image(L"red.png", tk::SolidPng(8, 8, 0xFFFF0000));
+    Canvas canvas(8, 8);
+    ASSERT_TRUE(CRenderKit::RenderImageSpec(canvas.dc(), &m_host, canvas.Rect(), canvas.Rect(), L"red.png"));
+    const CachedImage* image = m_host.FindCachedImage(L"red.png");
+    ASSERT_NE(nullptr, image);
+    const HBITMAP hBitmap = image->bitmap.Get();
+    const HDC hKept = image->sourceDC.Get();
+    if (GetParam()) {
+        ASSERT_NE(nullptr, hKept);
+        EXPECT_EQ(hBitmap, ::GetCurrentObject(hKept, OBJ_BITMAP));
+        canvas.Fill(0xFF000000);
+        ASSERT_TRUE(CRenderKit::RenderImageSpec(canvas.dc(), &m_host, canvas.Rect(), RECT{0, 0, 4, 8}, L"red.png"));
+        EXPECT_EQ(hKept, image->sourceDC.Get());  // made once
+        EXPECT_EQ(32, canvas.Count(kRed));
+        // Drawn by hand from its bitmap, the image is held by the kept DC: nothing is drawn rather than garbage.
+        canvas.Fill(0xFF0000FF);
+        CRenderKit::BlitImage(canvas.dc(), hBitmap, canvas.Rect(), canvas.Rect(), RECT{0, 0, 8, 8}, RECT{}, false,
+                              255, false, false, false);
+        EXPECT_EQ(64, canvas.Count(kBlue));
+    } else {
+        EXPECT_EQ(nullptr, hKept);
+        EXPECT_EQ(64, canvas.Count(kRed));
+    }
+    // Freeing the cache frees the bitmap and its DC with it.
+    m_host.cache.Clear();
+    EXPECT_EQ(0u, ::GetObjectType(hBitmap));
+    if (hKept != nullptr) {
+        EXPECT_EQ(0u, ::GetObjectType(hKept));
+    }
 }
 
 // Whatever a cover claims, the window leaves unpainted beneath it: a wrong yes shows stale pixels.

@@ -48,10 +48,10 @@ public:
     HFONT FontAt(int) override { return static_cast<HFONT>(::GetStockObject(DEFAULT_GUI_FONT)); }
     bool IsPerPixelTransparent() const override { return perPixel; }
     bool IsAntialiasedText() const override { return antialiased; }
-    HDC ImageSourceDC() override { return sourceDC; }
+    bool KeepsImageSourceDCs() const override { return keepSourceDCs; }
 
     SkinUI::CImageCache cache;
-    HDC sourceDC = nullptr;  // none: every blit makes its own
+    bool keepSourceDCs = false;  // false: every blit makes its own
     int loads = 0;
     bool perPixel = false;
     bool antialiased = false;
