@@ -159,6 +159,7 @@ CUIManager::~CUIManager()
     m_pRoot = nullptr;
     DeleteDeferred();
     m_postPaint.clear();
+    DropOffscreen();  // it may hold a font of this window
     for (auto& rec : m_fonts) ClearFontRecord(rec);
     m_fonts.clear();
     ClearFontRecord(m_defaultFont);
@@ -170,7 +171,6 @@ CUIManager::~CUIManager()
         if (!t.killed && t.hWnd != nullptr && ::IsWindow(t.hWnd)) ::KillTimer(t.hWnd, t.nativeId);
     m_timers.clear();
     if (m_hwndTooltip != nullptr) ::DestroyWindow(m_hwndTooltip);
-    DropOffscreen();
     if (m_hDcPaint != nullptr) ::ReleaseDC(m_hWndPaint, m_hDcPaint);
     RemoveFromProcessList();
     if (m_gdiplusToken != 0) Gdiplus::GdiplusShutdown(m_gdiplusToken);
@@ -500,6 +500,17 @@ const FontRecord& CUIManager::FontRecordAt(int index)
 
 HFONT CUIManager::FontAt(int index) { return FontRecordAt(index).hFont; }
 
+bool CUIManager::KeepsFontSelected(HDC hDC, HFONT hFont) const
+{
+    // Only the offscreen surface, which is dropped before any font of this window is freed, and only this
+    // window's own fonts (a parent's may be freed while this window lives).
+    if (hDC == nullptr || hFont == nullptr || hDC != m_hDcOffscreen.Get()) return false;
+    if (hFont == m_defaultFont.hFont) return true;
+    for (const auto& rec : m_fonts)
+        if (rec.hFont == hFont) return true;
+    return false;
+}
+
 void CUIManager::ReplaceDefaultFont(const std::wstring& face, int size, bool bold, bool underline, bool italic)
 {
     LOGFONTW lf{};
@@ -512,6 +523,7 @@ void CUIManager::ReplaceDefaultFont(const std::wstring& face, int size, bool bol
     if (italic) lf.lfItalic = TRUE;
     HFONT hFont = ::CreateFontIndirectW(&lf);
     if (hFont == nullptr) return;
+    DropOffscreen();  // it may hold the old font
     ClearFontRecord(m_defaultFont);
     m_defaultFont.hFont = hFont;
     m_defaultFont.face = face;
@@ -698,9 +710,10 @@ void CUIManager::OnPaint()
             m_szOffscreen = szClient;
         }
         if (m_hDcOffscreen && m_hbmpOffscreen) {
-            int saved = ::SaveDC(m_hDcOffscreen.Get());
+            // The surface is this window's own and drawing puts back what it changes, except the font it
+            // leaves selected: saving and restoring the whole DC state would cost Wine more than a small
+            // repaint's drawing.
             DoPaint(m_hDcOffscreen.Get(), rcUpdate);
-            ::RestoreDC(m_hDcOffscreen.Get(), saved);
             ::BitBlt(ps.hdc, rcUpdate.left, rcUpdate.top, rcUpdate.right - rcUpdate.left,
                      rcUpdate.bottom - rcUpdate.top, m_hDcOffscreen.Get(), rcUpdate.left, rcUpdate.top, SRCCOPY);
         }

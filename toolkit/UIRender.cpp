@@ -504,7 +504,9 @@ void CRenderKit::RenderText(HDC hDC, IRenderHost* host, RECT& rc, const std::wst
     if ((host->IsPerPixelTransparent() || host->IsAntialiasedText()) &&
         RenderTextPlus(hDC, hFont, rc, text, color, style))
         return;
-    CSelectObject selected(hDC, hFont);
+    const bool keep = host->KeepsFontSelected(hDC, hFont);
+    if (keep && ::GetCurrentObject(hDC, OBJ_FONT) != hFont) ::SelectObject(hDC, hFont);
+    CSelectObject selected(hDC, keep ? nullptr : hFont);
     const int oldMode = ::SetBkMode(hDC, TRANSPARENT);
     const COLORREF oldColor = ::SetTextColor(hDC, ToColorRef(color));
     ::DrawTextW(hDC, text.c_str(), static_cast<int>(std::min<size_t>(text.size(), INT_MAX)), &rc,

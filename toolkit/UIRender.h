@@ -55,6 +55,10 @@ public:
     // Each image keeps a memory DC with its bitmap selected for as long as it is cached; otherwise every
     // blit makes a DC and selects the bitmap into it for the time of the blit.
     virtual bool KeepsImageSourceDCs() const { return false; }
+    // True when hDC is the host's own drawing surface and hFont the host's own font: text may leave the
+    // font selected there (the host deselects it before freeing either), since each selection costs
+    // Wine several microseconds.
+    virtual bool KeepsFontSelected(HDC, HFONT) const { return false; }
 
 protected:
     ~IRenderHost() = default;

@@ -227,8 +227,15 @@ TEST(Repaint, ManyPaintsKeepTheGdiObjectCount)
             ::UpdateWindow(w.m_hWnd);
         }
         EXPECT_EQ(shown, GdiObjects());
+        // The surface keeps the last font it drew with; replacing that font still frees the old one.
+        w.manager.ReplaceDefaultFont(L"Arial", 15, true, false, false);
+        for (int i = 0; i < 20; ++i) {
+            ::InvalidateRect(w.m_hWnd, nullptr, FALSE);
+            ::UpdateWindow(w.m_hWnd);
+        }
+        EXPECT_EQ(shown, GdiObjects());
     }
-    // The window's kept drawing surfaces go with it.
+    // The window's kept drawing surfaces, image DCs and fonts go with it.
     EXPECT_EQ(before, GdiObjects());
 }
 
