@@ -132,6 +132,8 @@ void CActiveXUI::Paint(HDC hDC, const RECT& rcPaint)
     RECT rcTemp;
     if (!IntersectRects(rcTemp, rcPaint, m_rcItem)) return;
     RECTL bounds{m_rcItem.left, m_rcItem.top, m_rcItem.right, m_rcItem.bottom};
+    // The object's drawing may leave any state in the window's surface; none of it outlives this paint.
+    const CSavedDC saved(hDC);
     (void)m_site->View()->Draw(DVASPECT_CONTENT, -1, nullptr, nullptr, nullptr, hDC, &bounds, &bounds, nullptr, 0);
 }
 

@@ -30,6 +30,8 @@ public:
     void SetParentVisible(bool bVisible) override;
     void ApplyAttribute(const std::wstring& name, const std::wstring& value) override;
     void Paint(HDC hDC, const RECT& rcPaint) override;
+    // Paint draws the hosted object, not a background, and nothing at all for a windowed one.
+    bool CoversOpaquely(const RECT&) override { return false; }
 
     virtual void ReleaseHostedObject();
     virtual bool CreateHostedObject();

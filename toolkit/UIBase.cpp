@@ -89,6 +89,11 @@ bool ParseBool(const wchar_t* text) { return text != nullptr && wcscmp(text, L"t
 
 CClipScope::CClipScope(HDC hDC, const RECT& rc) : m_hDC(hDC)
 {
+    RECT box{};
+    const int kind = ::GetClipBox(hDC, &box);
+    if (kind == NULLREGION) return;
+    if (kind != ERROR && box.left >= rc.left && box.top >= rc.top && box.right <= rc.right && box.bottom <= rc.bottom)
+        return;
     Apply(::CreateRectRgnIndirect(&rc));
 }
 
@@ -103,6 +108,7 @@ CClipScope::CClipScope(HDC hDC, const RECT& rc, const RECT& rcRound, int cx, int
 
 void CClipScope::Apply(HRGN hNew)
 {
+    if (hNew == nullptr) return;
     m_hOld = ::CreateRectRgn(0, 0, 0, 0);
     if (::GetClipRgn(m_hDC, m_hOld) != 1) {
         ::DeleteObject(m_hOld);
@@ -113,13 +119,22 @@ void CClipScope::Apply(HRGN hNew)
     ::SelectClipRgn(m_hDC, m_hRgn);
 }
 
-void CClipScope::Reapply() const { ::SelectClipRgn(m_hDC, m_hRgn); }
+void CClipScope::Suspend() const
+{
+    if (m_hRgn) ::SelectClipRgn(m_hDC, m_hOld);
+}
+
+void CClipScope::Resume() const
+{
+    if (m_hRgn) ::SelectClipRgn(m_hDC, m_hRgn);
+}
 
 CClipScope::~CClipScope()
 {
+    if (m_hRgn == nullptr) return;
     ::SelectClipRgn(m_hDC, m_hOld);
     if (m_hOld) ::DeleteObject(m_hOld);
-    if (m_hRgn) ::DeleteObject(m_hRgn);
+    ::DeleteObject(m_hRgn);
 }
 
 }  // namespace SkinUI

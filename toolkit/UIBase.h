@@ -211,7 +211,9 @@ DWORD ParseColorValue(const wchar_t* text, bool skipWhitespace);
 bool ParseBool(const wchar_t* text);
 
 // Replaces the clip region of a device context for its lifetime (intersected with the clip in force), and
-// puts the previous one back when it ends.
+// puts the previous one back when it ends. A rectangle that already holds the whole drawable area of the DC
+// changes nothing, so then no region is made or selected at all: most nested scopes of a small repaint are
+// such, and each region costs several calls into GDI.
 class CClipScope {
 public:
     CClipScope(HDC hDC, const RECT& rc);
@@ -220,8 +222,9 @@ public:
     ~CClipScope();
     CClipScope(const CClipScope&) = delete;
     CClipScope& operator=(const CClipScope&) = delete;
-    // Selects this scope's region again (after a nested scope widened or narrowed it).
-    void Reapply() const;
+    // Puts back the clip that was in force before this scope, until Resume selects this scope's again.
+    void Suspend() const;
+    void Resume() const;
 
 private:
     void Apply(HRGN hNew);

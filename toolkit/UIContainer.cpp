@@ -529,32 +529,63 @@ void CContainerUI::ApplyAttribute(const std::wstring& name, const std::wstring& 
     }
 }
 
+int CContainerUI::CoveringChild(const RECT& rc)
+{
+    if (m_pManager == nullptr || m_pManager->IsPerPixelTransparent()) return -1;
+    const RECT inner = InnerRect();
+    const bool insideInner = rc.left >= inner.left && rc.top >= inner.top && rc.right <= inner.right &&
+                             rc.bottom <= inner.bottom;
+    for (size_t i = m_items.size(); i-- > 0;) {
+        CControlUI* p = m_items[i];
+        // A child in the padding is clipped away there, so it covers only what lies inside.
+        if (!p->IsFloat() && !insideInner) continue;
+        if (p->CoversOpaquely(rc)) return static_cast<int>(i);
+    }
+    return -1;
+}
+
+bool CContainerUI::CoversOpaquely(const RECT& rc)
+{
+    if (CControlUI::CoversOpaquely(rc)) return true;
+    if (!IsVisible() || RectIsEmpty(rc) || rc.left < m_rcItem.left || rc.top < m_rcItem.top ||
+        rc.right > m_rcItem.right || rc.bottom > m_rcItem.bottom)
+        return false;
+    return CoveringChild(rc) >= 0;
+}
+
 void CContainerUI::Paint(HDC hDC, const RECT& rcPaint)
 {
     RECT rcTemp;
     if (!IntersectRects(rcTemp, rcPaint, m_rcItem)) return;
     CClipScope clip(hDC, rcTemp);
-    CControlUI::Paint(hDC, rcPaint);
+    // Whatever lies under a child that paints all of the area opaquely would be painted over: this
+    // container's own background and the children before that one are left out.
+    const int covering = m_items.empty() ? -1 : CoveringChild(rcTemp);
+    const size_t first = covering < 0 ? 0 : static_cast<size_t>(covering);
+    if (covering < 0) CControlUI::Paint(hDC, rcPaint);
 
     if (!m_items.empty()) {
         const RECT inner = InnerRect();
         RECT rcInnerPaint;
         if (IntersectRects(rcInnerPaint, rcPaint, inner)) {
             CClipScope childClip(hDC, rcInnerPaint);
-            for (CControlUI* p : m_items) {
+            for (size_t i = first; i < m_items.size(); ++i) {
+                CControlUI* p = m_items[i];
                 if (!p->IsVisible() || !Overlaps(rcPaint, p->GetPos())) continue;
                 if (p->IsFloat()) {
+                    // A floating child is clipped by this container's box, not by its padding.
                     if (!Overlaps(m_rcItem, p->GetPos())) continue;
-                    clip.Reapply();
+                    childClip.Suspend();
                     p->Paint(hDC, rcPaint);
-                    childClip.Reapply();
+                    childClip.Resume();
                 } else {
                     if (!Overlaps(inner, p->GetPos())) continue;
                     p->Paint(hDC, rcPaint);
                 }
             }
         } else {
-            for (CControlUI* p : m_items) {
+            for (size_t i = first; i < m_items.size(); ++i) {
+                CControlUI* p = m_items[i];
                 if (!p->IsVisible() || !p->IsFloat()) continue;
                 if (!Overlaps(rcPaint, p->GetPos()) || !Overlaps(m_rcItem, p->GetPos())) continue;
                 p->Paint(hDC, rcPaint);

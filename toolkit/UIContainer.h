@@ -109,8 +109,11 @@ public:
     void HandleEvent(UIEvent& event) override;
     void ApplyAttribute(const std::wstring& name, const std::wstring& value) override;
     void Paint(HDC hDC, const RECT& rcPaint) override;
+    bool CoversOpaquely(const RECT& rc) override;
 
 protected:
+    // The last child that covers rc (inside this container) opaquely where it is clipped; -1 when none.
+    int CoveringChild(const RECT& rc);
     // The item rectangle without the inset and the visible scroll bars.
     RECT InnerRect() const;
     void DeleteChild(CControlUI* pControl);

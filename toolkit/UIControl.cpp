@@ -431,20 +431,35 @@ SIZE CControlUI::MeasureSize(SIZE) { return m_cxyFixed; }
 void CControlUI::Paint(HDC hDC, const RECT& rcPaint)
 {
     if (!IntersectRects(m_rcPaint, rcPaint, m_rcItem)) return;
+    // A colour under an opaque background image of the same control would be painted over at once.
+    const bool colorHidden = m_dwBackColor != 0 && !m_strBkImage.empty() &&
+                             CRenderKit::ImageSpecCovers(m_pManager, m_rcItem, m_rcPaint, m_strBkImage);
     if (m_cxyBorderRound.cx > 0 || m_cxyBorderRound.cy > 0) {
         CClipScope clip(hDC, m_rcPaint, m_rcItem, m_cxyBorderRound.cx, m_cxyBorderRound.cy);
-        PaintBackgroundColor(hDC);
+        if (!colorHidden) PaintBackgroundColor(hDC);
         PaintBackgroundImage(hDC);
         PaintStateImages(hDC);
         PaintContentText(hDC);
         PaintBorderLines(hDC);
         return;
     }
-    PaintBackgroundColor(hDC);
+    if (!colorHidden) PaintBackgroundColor(hDC);
     PaintBackgroundImage(hDC);
     PaintStateImages(hDC);
     PaintContentText(hDC);
     PaintBorderLines(hDC);
+}
+
+bool CControlUI::CoversOpaquely(const RECT& rc)
+{
+    if (!IsVisible() || m_pManager == nullptr || m_pManager->IsPerPixelTransparent()) return false;
+    // Rounded corners clip the background; the corners show what lies beneath.
+    if (m_cxyBorderRound.cx > 0 || m_cxyBorderRound.cy > 0) return false;
+    if (RectIsEmpty(rc) || rc.left < m_rcItem.left || rc.top < m_rcItem.top || rc.right > m_rcItem.right ||
+        rc.bottom > m_rcItem.bottom)
+        return false;
+    if ((m_dwBackColor >> 24) == 0xFF && m_dwBackColor2 == 0) return true;
+    return !m_strBkImage.empty() && CRenderKit::ImageSpecCovers(m_pManager, m_rcItem, rc, m_strBkImage);
 }
 
 void CControlUI::PaintBackgroundColor(HDC hDC)
@@ -536,6 +551,14 @@ void CControlUI::Invalidate()
     if (!IsVisible() || m_pManager == nullptr) return;
     RECT rc = m_rcItem;
     if (!ClipByAncestors(this, rc)) return;
+    m_pManager->InvalidateArea(rc);
+}
+
+void CControlUI::InvalidatePart(const RECT& rcPart)
+{
+    if (!IsVisible() || m_pManager == nullptr) return;
+    RECT rc;
+    if (!IntersectRects(rc, rcPart, m_rcItem) || !ClipByAncestors(this, rc)) return;
     m_pManager->InvalidateArea(rc);
 }
 

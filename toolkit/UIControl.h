@@ -108,10 +108,16 @@ public:
     virtual void PaintContentText(HDC hDC);
     virtual void PaintBorderLines(HDC hDC);
     virtual void PaintOverlay(HDC hDC, const RECT& rcPaint);
+    // True when this control's own background, as Paint draws it, leaves every pixel of rc opaque, so that
+    // nothing painted before it there can show. A control whose Paint does not draw its background the
+    // usual way answers for itself.
+    virtual bool CoversOpaquely(const RECT& rc);
 
     // name="value" name="value"
     void ApplyAttributeString(const std::wstring& list);
     void Invalidate();
+    // Only part of the control needs repainting (cut to the control and to its ancestors).
+    void InvalidatePart(const RECT& rc);
     void RequestRelayout();
     void RequestParentRelayout();
     std::wstring GetVirtualWindowName() const;

@@ -4,6 +4,7 @@
 #include "UIManager.h"
 #include "UIRender.h"
 
+#include <algorithm>
 #include <cstdio>
 
 namespace SkinUI {
@@ -475,8 +476,49 @@ void CProgressUI::SetMaxValue(int n)
 void CProgressUI::SetValue(int n)
 {
     if (n == m_nValue || n < m_nMin || n > m_nMax) return;
+    const int oldValue = m_nValue;
     m_nValue = n;
-    Invalidate();
+    // A tick moves the end of the fill; repainting the rest of the bar would put back the same pixels.
+    RECT rc{};
+    if (ChangedPart(oldValue, rc)) {
+        if (!RectIsEmpty(rc)) InvalidatePart(rc);
+    } else {
+        Invalidate();
+    }
+}
+
+bool CProgressUI::ChangedPart(int oldValue, RECT& rc)
+{
+    if (m_pManager == nullptr || m_pManager->IsPerPixelTransparent() || m_strProgressForeImage.empty()) return false;
+    if (m_nMin >= m_nMax || oldValue < m_nMin || oldValue > m_nMax) return false;
+    ImageSpecState state;
+    state.name = m_strProgressForeImage;
+    state.dest = m_rcItem;
+    CRenderKit::ParseImageSpec(m_strProgressForeImage, m_rcItem, state, nullptr);
+    const CachedImage* image = m_pManager->FindCachedImage(state.name);
+    if (image == nullptr) return false;
+    const long long w = m_rcItem.right - m_rcItem.left;
+    const long long h = m_rcItem.bottom - m_rcItem.top;
+    // Cropped, the fill shows the image 1:1 from the bar's corner, as long as the image is large enough
+    // not to be stretched; stretched, every pixel of the fill may move.
+    if (!m_bStretchForeImage && (image->width < w || image->height < h)) return false;
+    const long long range = static_cast<long long>(m_nMax) - m_nMin;
+    rc = m_rcItem;
+    if (m_bHorizontal) {
+        const long long a = w * (static_cast<long long>(oldValue) - m_nMin) / range;
+        const long long b = w * (static_cast<long long>(m_nValue) - m_nMin) / range;
+        // Shorter than its two end pieces, the fill's pieces overlap and reach past its end.
+        if (std::min(a, b) < std::max(0L, state.corners.left) + std::max(0L, state.corners.right)) return false;
+        rc.left = static_cast<LONG>(m_rcItem.left + (m_bStretchForeImage ? 0 : std::min(a, b)));
+        rc.right = static_cast<LONG>(m_rcItem.left + std::max(a, b));
+    } else {
+        const long long a = h * (static_cast<long long>(m_nMax) - oldValue) / range;
+        const long long b = h * (static_cast<long long>(m_nMax) - m_nValue) / range;
+        if (h - std::max(a, b) < std::max(0L, state.corners.top) + std::max(0L, state.corners.bottom)) return false;
+        rc.top = static_cast<LONG>(m_rcItem.top + std::min(a, b));
+        rc.bottom = static_cast<LONG>(m_rcItem.top + (m_bStretchForeImage ? h : std::max(a, b)));
+    }
+    return true;
 }
 
 void CProgressUI::SetForeImage(const std::wstring& imageSpec)
@@ -525,6 +567,9 @@ void CProgressUI::PaintStateImages(HDC hDC)
         swprintf(buf, 160, L"dest='%ld,%ld,%ld,%ld' source='%ld,%ld,%ld,%ld'", dest.left, dest.top, dest.right,
                  dest.bottom, dest.left, dest.top, dest.right, dest.bottom);
     m_strForeImageModify = buf;
+    // A fill shorter than its two end pieces would draw those pieces past the bar, where a repaint of the
+    // bar never reaches to take them away again.
+    CClipScope clip(hDC, m_rcPaint);
     (void)CRenderKit::RenderImageSpec(hDC, m_pManager, m_rcItem, m_rcPaint, m_strProgressForeImage,
                                       m_strForeImageModify);
 }

@@ -136,6 +136,10 @@ public:
     const std::wstring& LastModifier() const { return m_strForeImageModify; }
 
 private:
+    // Where the bar's pixels can differ between the value painted last and the current one; false when
+    // that cannot be told and the whole bar is to be repainted.
+    bool ChangedPart(int oldValue, RECT& rc);
+
     bool m_bHorizontal = true;
     bool m_bStretchForeImage = true;
     int m_nMax = 100;

@@ -158,6 +158,7 @@ CUIManager::~CUIManager()
     m_pRoot = nullptr;
     DeleteDeferred();
     m_postPaint.clear();
+    DropOffscreen();  // it may hold a font of this window
     for (auto& rec : m_fonts) ClearFontRecord(rec);
     m_fonts.clear();
     ClearFontRecord(m_defaultFont);
@@ -169,7 +170,6 @@ CUIManager::~CUIManager()
         if (!t.killed && t.hWnd != nullptr && ::IsWindow(t.hWnd)) ::KillTimer(t.hWnd, t.nativeId);
     m_timers.clear();
     if (m_hwndTooltip != nullptr) ::DestroyWindow(m_hwndTooltip);
-    DropOffscreen();
     if (m_hDcPaint != nullptr) ::ReleaseDC(m_hWndPaint, m_hDcPaint);
     RemoveFromProcessList();
     if (m_gdiplusToken != 0) Gdiplus::GdiplusShutdown(m_gdiplusToken);
@@ -499,6 +499,17 @@ const FontRecord& CUIManager::FontRecordAt(int index)
 
 HFONT CUIManager::FontAt(int index) { return FontRecordAt(index).hFont; }
 
+bool CUIManager::KeepsFontSelected(HDC hDC, HFONT hFont) const
+{
+    // Only the offscreen surface, which is dropped before any font of this window is freed, and only this
+    // window's own fonts (a parent's may be freed while this window lives).
+    if (hDC == nullptr || hFont == nullptr || hDC != m_hDcOffscreen.Get()) return false;
+    if (hFont == m_defaultFont.hFont) return true;
+    for (const auto& rec : m_fonts)
+        if (rec.hFont == hFont) return true;
+    return false;
+}
+
 void CUIManager::ReplaceDefaultFont(const std::wstring& face, int size, bool bold, bool underline, bool italic)
 {
     LOGFONTW lf{};
@@ -511,6 +522,7 @@ void CUIManager::ReplaceDefaultFont(const std::wstring& face, int size, bool bol
     if (italic) lf.lfItalic = TRUE;
     HFONT hFont = ::CreateFontIndirectW(&lf);
     if (hFont == nullptr) return;
+    DropOffscreen();  // it may hold the old font
     ClearFontRecord(m_defaultFont);
     m_defaultFont.hFont = hFont;
     m_defaultFont.face = face;
@@ -665,18 +677,22 @@ void CUIManager::DoPaint(HDC hDC, const RECT& rcPaint)
 
 void CUIManager::OnPaint()
 {
-    RECT rcUpdate{};
-    if (!::GetUpdateRect(m_hWndPaint, &rcUpdate, FALSE)) return;
-    if (m_pRoot == nullptr) {
-        PAINTSTRUCT ps;
-        ::BeginPaint(m_hWndPaint, &ps);
+    // Layout first: the areas it invalidates join this paint's update region instead of asking for a
+    // second full paint once this one has validated the window.
+    if (m_pRoot != nullptr) {
+        LayoutIfNeeded();
+        if (m_bFocusNeeded) MoveFocusByTab(true);
+    }
+
+    // BeginPaint's rectangle is the update rectangle; asking for it with GetUpdateRect as well would cost
+    // another round trip to the window server on every paint, whatever its size.
+    PAINTSTRUCT ps;
+    if (::BeginPaint(m_hWndPaint, &ps) == nullptr) return;
+    const RECT rcUpdate = ps.rcPaint;
+    if (m_pRoot == nullptr || RectIsEmpty(rcUpdate)) {
         ::EndPaint(m_hWndPaint, &ps);
         return;
     }
-    PAINTSTRUCT ps;
-    ::BeginPaint(m_hWndPaint, &ps);
-    LayoutIfNeeded();
-    if (m_bFocusNeeded) MoveFocusByTab(true);
 
     RECT rcClient{};
     ::GetClientRect(m_hWndPaint, &rcClient);
@@ -693,9 +709,10 @@ void CUIManager::OnPaint()
             m_szOffscreen = szClient;
         }
         if (m_hDcOffscreen && m_hbmpOffscreen) {
-            int saved = ::SaveDC(m_hDcOffscreen.Get());
+            // The surface is this window's own and drawing puts back what it changes, except the font it
+            // leaves selected: saving and restoring the whole DC state would cost Wine more than a small
+            // repaint's drawing.
             DoPaint(m_hDcOffscreen.Get(), rcUpdate);
-            ::RestoreDC(m_hDcOffscreen.Get(), saved);
             ::BitBlt(ps.hdc, rcUpdate.left, rcUpdate.top, rcUpdate.right - rcUpdate.left,
                      rcUpdate.bottom - rcUpdate.top, m_hDcOffscreen.Get(), rcUpdate.left, rcUpdate.top, SRCCOPY);
         }

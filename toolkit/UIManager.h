@@ -101,6 +101,8 @@ public:
     HFONT FontAt(int index) override;
     bool IsPerPixelTransparent() const override { return m_bLayered; }
     bool IsAntialiasedText() const override { return m_bGdiplusText; }
+    bool KeepsImageSourceDCs() const override { return true; }
+    bool KeepsFontSelected(HDC hDC, HFONT hFont) const override;
     CImageCache& Images() { return m_images; }
 
     void SetClassDefaults(const std::wstring& className, const std::wstring& attributes);

@@ -229,6 +229,58 @@ bool CRenderKit::RenderImageSpec(HDC hDC, IRenderHost* host, const RECT& item, c
     return true;
 }
 
+namespace {
+
+bool Holds(const RECT& outer, const RECT& inner)
+{
+    return inner.left >= outer.left && inner.top >= outer.top && inner.right <= outer.right &&
+           inner.bottom <= outer.bottom;
+}
+
+// Mirrors what RenderImage and BlitImage draw for one collected image, for the opaque cases only.
+bool StateCovers(IRenderHost* host, const RECT& item, const RECT& rc, const ImageSpecState& s)
+{
+    if (s.name.empty() || s.fade != 255 || s.hole) return false;
+    if (s.corners.left != 0 || s.corners.top != 0 || s.corners.right != 0 || s.corners.bottom != 0) return false;
+    const CachedImage* image = host->FindCachedImage(s.name);
+    if (image == nullptr || !image->bitmap || image->hasAlpha) return false;
+    RECT source = s.source;
+    if (IsZero(source)) source = RECT{0, 0, image->width, image->height};
+    source.right = std::min<LONG>(source.right, image->width);
+    source.bottom = std::min<LONG>(source.bottom, image->height);
+    if (source.left < 0 || source.top < 0 || source.right <= source.left || source.bottom <= source.top) return false;
+    const RECT dest = ClampRect(s.dest);
+    return Holds(dest, rc) && Holds(item, rc);
+}
+
+}  // namespace
+
+HDC CRenderKit::KeptSourceDC(const CachedImage& image)
+{
+    if (!image.sourceDC) {
+        CMemDC hDC(::CreateCompatibleDC(nullptr));
+        // A bitmap held by another DC cannot be selected; the blit then makes its own attempt.
+        if (!hDC || ::SelectObject(hDC.Get(), image.bitmap.Get()) == nullptr) return nullptr;
+        image.sourceDC = std::move(hDC);
+    }
+    return image.sourceDC.Get();
+}
+
+bool CRenderKit::ImageSpecCovers(IRenderHost* host, const RECT& item, const RECT& rc, const std::wstring& imageSpec)
+{
+    if (!host || imageSpec.empty() || host->IsPerPixelTransparent() || rc.right <= rc.left || rc.bottom <= rc.top)
+        return false;
+    ImageSpecState state;
+    state.name = imageSpec;
+    state.dest = item;
+    bool covers = false;
+    // Layers are drawn in order, so one opaque layer over all of rc is enough.
+    auto check = [&](const ImageSpecState& collected) { covers = covers || StateCovers(host, item, rc, collected); };
+    ParseImageSpec(imageSpec, item, state, check);
+    check(state);
+    return covers;
+}
+
 bool CRenderKit::RenderImage(HDC hDC, IRenderHost* host, const RECT& item, const RECT& paint, const std::wstring& name,
                              const std::wstring& resourceType, RECT dest, RECT source, const RECT& corners, DWORD mask,
                              BYTE fade, bool hole, bool xTiled, bool yTiled)
@@ -245,12 +297,14 @@ bool CRenderKit::RenderImage(HDC hDC, IRenderHost* host, const RECT& item, const
     source.bottom = std::min<LONG>(source.bottom, image->height);
     if (Overlaps(dest, item) && Overlaps(dest, paint))
         BlitImage(hDC, image->bitmap.Get(), dest, paint, source, corners,
-                  host->IsPerPixelTransparent() || image->hasAlpha, fade, hole, xTiled, yTiled);
+                  host->IsPerPixelTransparent() || image->hasAlpha, fade, hole, xTiled, yTiled,
+                  host->KeepsImageSourceDCs() ? KeptSourceDC(*image) : nullptr);
     return true;
 }
 
 void CRenderKit::BlitImage(HDC hDC, HBITMAP hBitmap, const RECT& destIn, const RECT& paintIn, const RECT& sourceIn,
-                           const RECT& cornersIn, bool blend, BYTE fade, bool hole, bool xTiled, bool yTiled)
+                           const RECT& cornersIn, bool blend, BYTE fade, bool hole, bool xTiled, bool yTiled,
+                           HDC hSourceDC)
 {
     if (!hDC || !hBitmap) return;
     const bool useBlend = blend || fade < 255;
@@ -262,15 +316,24 @@ void CRenderKit::BlitImage(HDC hDC, HBITMAP hBitmap, const RECT& destIn, const R
     const LONG cb = std::clamp<LONG>(cornersIn.bottom, 0, kCornerLimit);
     const LONG sw = s.right - s.left, sh = s.bottom - s.top;
 
-    CMemDC hMemDC(::CreateCompatibleDC(hDC));
-    if (!hMemDC) return;
-    CSelectObject selected(hMemDC.Get(), hBitmap);
+    // Creating a device context, and selecting a bitmap in and out of one, cost more than many small blits:
+    // a DC that already holds the bitmap is used as it is.
+    CMemDC hOwnDC;
+    if (!hSourceDC) {
+        hOwnDC.Put(::CreateCompatibleDC(hDC));
+        if (!hOwnDC) return;
+        hSourceDC = hOwnDC.Get();
+    }
+    const bool held = ::GetCurrentObject(hSourceDC, OBJ_BITMAP) == hBitmap;
+    CSelectObject selected(hSourceDC, held ? nullptr : hBitmap);
+    // A bitmap another DC holds cannot be selected: drawing from the empty DC would paint garbage.
+    if (!held && ::GetCurrentObject(hSourceDC, OBJ_BITMAP) != hBitmap) return;
 
     // An untransformed opaque image copies only its visible part.
     if (!useBlend && d.right - d.left == sw && d.bottom - d.top == sh && cl == 0 && ct == 0 && cr == 0 && cb == 0) {
         RECT v;
         if (::IntersectRect(&v, &d, &p))
-            ::BitBlt(hDC, v.left, v.top, v.right - v.left, v.bottom - v.top, hMemDC.Get(), s.left + v.left - d.left,
+            ::BitBlt(hDC, v.left, v.top, v.right - v.left, v.bottom - v.top, hSourceDC, s.left + v.left - d.left,
                      s.top + v.top - d.top, SRCCOPY);
         return;
     }
@@ -278,7 +341,7 @@ void CRenderKit::BlitImage(HDC hDC, HBITMAP hBitmap, const RECT& destIn, const R
     const int oldMode = ::SetStretchBltMode(hDC, HALFTONE);
     POINT oldOrigin{};
     ::SetBrushOrgEx(hDC, 0, 0, &oldOrigin);
-    const CPieceDrawer drawer(hDC, hMemDC.Get(), p, useBlend, fade);
+    const CPieceDrawer drawer(hDC, hSourceDC, p, useBlend, fade);
 
     if (!hole) {
         const RECT m{d.left + cl, d.top + ct, d.right - cr, d.bottom - cb};
@@ -441,7 +504,9 @@ void CRenderKit::RenderText(HDC hDC, IRenderHost* host, RECT& rc, const std::wst
     if ((host->IsPerPixelTransparent() || host->IsAntialiasedText()) &&
         RenderTextPlus(hDC, hFont, rc, text, color, style))
         return;
-    CSelectObject selected(hDC, hFont);
+    const bool keep = host->KeepsFontSelected(hDC, hFont);
+    if (keep && ::GetCurrentObject(hDC, OBJ_FONT) != hFont) ::SelectObject(hDC, hFont);
+    CSelectObject selected(hDC, keep ? nullptr : hFont);
     const int oldMode = ::SetBkMode(hDC, TRANSPARENT);
     const COLORREF oldColor = ::SetTextColor(hDC, ToColorRef(color));
     ::DrawTextW(hDC, text.c_str(), static_cast<int>(std::min<size_t>(text.size(), INT_MAX)), &rc,

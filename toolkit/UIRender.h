@@ -15,6 +15,9 @@ namespace SkinUI {
 // One decoded image: a top-down 32-bit DIB section, bytes B, G, R, A, colours premultiplied by alpha.
 struct CachedImage {
     CUniqueBitmap bitmap;
+    // A memory DC holding bitmap, made by the first blit for a host that keeps them: selecting a bitmap in
+    // and out of a DC costs Wine more than a small blit. Declared after bitmap, so it goes first.
+    mutable CMemDC sourceDC;
     const BYTE* bits = nullptr;  // pixels of the DIB section, width * height * 4 bytes
     int width = 0;
     int height = 0;
@@ -49,6 +52,13 @@ public:
     virtual bool IsPerPixelTransparent() const = 0;
     // "gdiplustext": antialiased text.
     virtual bool IsAntialiasedText() const = 0;
+    // Each image keeps a memory DC with its bitmap selected for as long as it is cached; otherwise every
+    // blit makes a DC and selects the bitmap into it for the time of the blit.
+    virtual bool KeepsImageSourceDCs() const { return false; }
+    // True when hDC is the host's own drawing surface and hFont the host's own font: text may leave the
+    // font selected there (the host deselects it before freeing either), since each selection costs
+    // Wine several microseconds.
+    virtual bool KeepsFontSelected(HDC, HFONT) const { return false; }
 
 protected:
     ~IRenderHost() = default;
@@ -97,9 +107,20 @@ public:
                             const std::wstring& resourceType, RECT dest, RECT source, const RECT& corners,
                             DWORD mask, BYTE fade, bool hole, bool xTiled, bool yTiled);
 
+    // The image's kept source DC, made (with its bitmap selected) the first time; null when that fails.
+    static HDC KeptSourceDC(const CachedImage& image);
+
     // The nine-part grid: corners unscaled, edges and middle stretched (or tiled), optional hole and fade.
+    // hSourceDC: a memory DC that already holds hBitmap, or one to select it into for the blit (and left as it
+    // was found); none makes one.
     static void BlitImage(HDC hDC, HBITMAP hBitmap, const RECT& dest, const RECT& paint, const RECT& source,
-                          const RECT& corners, bool blend, BYTE fade, bool hole, bool xTiled, bool yTiled);
+                          const RECT& corners, bool blend, BYTE fade, bool hole, bool xTiled, bool yTiled,
+                          HDC hSourceDC = nullptr);
+
+    // True when drawing the specification would leave every pixel of rc opaque: an opaque image already in
+    // the host's cache, drawn without blending, fade or hole over a destination that holds rc. Nothing is
+    // loaded or drawn; anything uncertain answers false.
+    static bool ImageSpecCovers(IRenderHost* host, const RECT& item, const RECT& rc, const std::wstring& imageSpec);
 
     static void FillColor(HDC hDC, const RECT& rc, DWORD color);
     // Vertical gradient, first colour at the top.

@@ -18,14 +18,16 @@ namespace {
 
 constexpr DWORD kRed = 0xFF0000, kGreen = 0x00FF00, kBlue = 0x0000FF, kWhite = 0xFFFFFF, kBlack = 0;
 
-// Images are written as files under a fresh resource folder and found by the skin file lookup.
-class RenderTest : public ::testing::Test {
+// Images are written as files under a fresh resource folder and found by the skin file lookup. Each image
+// test runs twice: with a blit that makes its own source DC, and with the DC each image keeps, as a window's.
+class RenderTest : public ::testing::TestWithParam<bool> {
 protected:
     void SetUp() override
     {
         m_dir = test::MakeTempDir(L"render");
         CSkinResources::CloseArchive();
         CSkinResources::SetResourceFolder(m_dir);
+        m_host.keepSourceDCs = GetParam();
     }
     void TearDown() override { test::RemoveTree(m_dir); }
     void Image(const wchar_t* name, const tk::Bytes& png) { ASSERT_TRUE(tk::WriteFile(m_dir + name, png)); }
@@ -45,6 +47,10 @@ protected:
     std::wstring m_dir;
     tk::TestHost m_host;
 };
+
+std::string SourceDCName(const ::testing::TestParamInfo<bool>& param) { return param.param ? "Kept" : "PerBlit"; }
+
+INSTANTIATE_TEST_SUITE_P(SourceDC, RenderTest, ::testing::Bool(), SourceDCName);
 
 bool Near(DWORD a, DWORD b, int tolerance = 2)
 {
@@ -185,7 +191,7 @@ TEST(RenderKit, ImageSpecificationGrammar)
     EXPECT_FALSE(state.yTiled);
 }
 
-TEST_F(RenderTest, NinePartCornersStayUnscaled)
+TEST_P(RenderTest, NinePartCornersStayUnscaled)
 {
     NinePartImage(L"nine.png");
     Canvas canvas(40, 30);
@@ -216,7 +222,7 @@ TEST_F(RenderTest, NinePartCornersStayUnscaled)
     EXPECT_EQ(1, m_host.loads);  // cached by name
 }
 
-TEST_F(RenderTest, FadeBlendsAndAFadeOf256DrawsNothing)
+TEST_P(RenderTest, FadeBlendsAndAFadeOf256DrawsNothing)
 {
     Image(L"white.png", tk::SolidPng(4, 4, 0xFFFFFFFF));
     Canvas canvas(10, 10);
@@ -234,7 +240,7 @@ TEST_F(RenderTest, FadeBlendsAndAFadeOf256DrawsNothing)
     EXPECT_EQ(50, canvas.Count(kWhite));
 }
 
-TEST_F(RenderTest, TwoFilesShareTheRunningState)
+TEST_P(RenderTest, TwoFilesShareTheRunningState)
 {
     Image(L"red.png", tk::SolidPng(2, 2, 0xFFFF0000));
     Image(L"blue.png", tk::SolidPng(2, 2, 0xFF0000FF));
@@ -253,7 +259,7 @@ TEST_F(RenderTest, TwoFilesShareTheRunningState)
     EXPECT_EQ(kBlue, canvas.At(12, 2));
 }
 
-TEST_F(RenderTest, TilesAreCountedAndCut)
+TEST_P(RenderTest, TilesAreCountedAndCut)
 {
     // 4 x 4 tile with one red pixel at its top-left.
     std::vector<DWORD> px(16, 0xFF0000FF);
@@ -286,7 +292,7 @@ TEST_F(RenderTest, TilesAreCountedAndCut)
     EXPECT_EQ(kBlack, canvas.At(0, 0));
 }
 
-TEST_F(RenderTest, DestSourceAndPaintRectangles)
+TEST_P(RenderTest, DestSourceAndPaintRectangles)
 {
     Image(L"red.png", tk::SolidPng(4, 4, 0xFFFF0000));
     Image(L"big.png", tk::SolidPng(20, 20, 0xFF00FF00));
@@ -322,7 +328,7 @@ TEST_F(RenderTest, DestSourceAndPaintRectangles)
                                          false, false, false));
 }
 
-TEST_F(RenderTest, MaskColoursWithEightAndSixDigits)
+TEST_P(RenderTest, MaskColoursWithEightAndSixDigits)
 {
     Image(L"m8.png", tk::MakePng(2, 1, {0xFFFF00FF, 0xFF00FF00}));
     Image(L"m6.png", tk::MakePng(2, 1, {0xFFFF00FF, 0xFF00FF00}));
@@ -339,6 +345,91 @@ TEST_F(RenderTest, MaskColoursWithEightAndSixDigits)
     ASSERT_TRUE(CRenderKit::RenderImageSpec(canvas.dc(), &m_host, canvas.Rect(), canvas.Rect(),
                                             L"file='m8.png' mask='#FF000000'"));
     EXPECT_EQ(0xFFFF00FFu, m_host.FindCachedImage(L"m8.png")->mask);
+}
+
+TEST_P(RenderTest, AKeptSourceDCLivesAndDiesWithItsImage)
+{
+    Image(L"red.png", tk::SolidPng(8, 8, 0xFFFF0000));
+    Canvas canvas(8, 8);
+    ASSERT_TRUE(CRenderKit::RenderImageSpec(canvas.dc(), &m_host, canvas.Rect(), canvas.Rect(), L"red.png"));
+    const CachedImage* image = m_host.FindCachedImage(L"red.png");
+    ASSERT_NE(nullptr, image);
+    const HBITMAP hBitmap = image->bitmap.Get();
+    const HDC hKept = image->sourceDC.Get();
+    if (GetParam()) {
+        ASSERT_NE(nullptr, hKept);
+        EXPECT_EQ(hBitmap, ::GetCurrentObject(hKept, OBJ_BITMAP));
+        canvas.Fill(0xFF000000);
+        ASSERT_TRUE(CRenderKit::RenderImageSpec(canvas.dc(), &m_host, canvas.Rect(), RECT{0, 0, 4, 8}, L"red.png"));
+        EXPECT_EQ(hKept, image->sourceDC.Get());  // made once
+        EXPECT_EQ(32, canvas.Count(kRed));
+        // Drawn by hand from its bitmap, the image is held by the kept DC: nothing is drawn rather than garbage.
+        canvas.Fill(0xFF0000FF);
+        CRenderKit::BlitImage(canvas.dc(), hBitmap, canvas.Rect(), canvas.Rect(), RECT{0, 0, 8, 8}, RECT{}, false,
+                              255, false, false, false);
+        EXPECT_EQ(64, canvas.Count(kBlue));
+    } else {
+        EXPECT_EQ(nullptr, hKept);
+        EXPECT_EQ(64, canvas.Count(kRed));
+    }
+    // Freeing the cache frees the bitmap and its DC with it.
+    m_host.cache.Clear();
+    EXPECT_EQ(0u, ::GetObjectType(hBitmap));
+    if (hKept != nullptr) {
+        EXPECT_EQ(0u, ::GetObjectType(hKept));
+    }
+}
+
+// Whatever a cover claims, the window leaves unpainted beneath it: a wrong yes shows stale pixels.
+TEST_P(RenderTest, OpaqueCoverIsClaimedOnlyWhereTheImageIsSure)
+{
+    Image(L"solid.png", tk::SolidPng(10, 10, 0xFF00FF00));
+    Image(L"glass.png", tk::MakePng(2, 1, {0xFF00FF00, 0x8000FF00}));
+    NinePartImage(L"nine.png");
+    const RECT item{10, 10, 30, 30};
+    const RECT all = item, part{12, 12, 20, 20};
+    // Only images already decoded are judged: deciding must not cost a decode.
+    EXPECT_FALSE(CRenderKit::ImageSpecCovers(&m_host, item, all, L"solid.png"));
+    Canvas canvas(40, 40);
+    for (const wchar_t* name : {L"solid.png", L"glass.png", L"nine.png"})
+        ASSERT_TRUE(CRenderKit::RenderImageSpec(canvas.dc(), &m_host, item, item, name));
+
+    const struct {
+        const wchar_t* imageSpec;
+        RECT rc;
+        bool covers;
+    } cases[] = {
+        {L"solid.png", all, true},                              // stretched over the item
+        {L"file='solid.png' xtiled='true' ytiled='true'", all, true},
+        {L"file='solid.png' dest='2,2,12,12'", part, true},
+        {L"file='solid.png' dest='2,2,12,12'", all, false},     // the rest of the item is not drawn
+        {L"file='solid.png' source='4,4,8,8'", all, true},
+        {L"file='solid.png' source='10,0,20,10'", all, false},  // nothing of the image is inside the source
+        {L"file='solid.png' fade='254'", all, false},
+        {L"file='nine.png' corner='3,3,3,3'", all, false},      // pieces are not judged
+        {L"file='solid.png' hole='true'", all, false},
+        {L"glass.png", all, false},                             // a translucent pixel
+        {L"file='glass.png' file='solid.png'", all, true},      // the last layer is opaque over all
+        {L"file='solid.png' file='glass.png'", all, true},      // the first one is, and the glass only adds
+        {L"missing.png", all, false},
+        {L"solid.png", RECT{5, 5, 20, 20}, false},              // outside the item nothing is drawn
+        {L"solid.png", RECT{15, 15, 15, 20}, false},            // empty
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(c.covers, CRenderKit::ImageSpecCovers(&m_host, item, c.rc, c.imageSpec)) << c.imageSpec;
+
+    // Where a cover is claimed, drawing the image really does paint every pixel of the rectangle.
+    for (const auto& c : cases) {
+        if (!c.covers) continue;
+        canvas.Fill(0xFF000001);
+        ASSERT_TRUE(CRenderKit::RenderImageSpec(canvas.dc(), &m_host, item, c.rc, c.imageSpec));
+        for (LONG y = c.rc.top; y < c.rc.bottom; ++y)
+            for (LONG x = c.rc.left; x < c.rc.right; ++x)
+                ASSERT_EQ(kGreen, canvas.At(x, y)) << c.imageSpec << " at " << x << "," << y;
+    }
+    // A per-pixel transparent window blends every image, so nothing covers there.
+    m_host.perPixel = true;
+    EXPECT_FALSE(CRenderKit::ImageSpecCovers(&m_host, item, all, L"solid.png"));
 }
 
 TEST(RenderKit, FillColorTreatsAlpha)

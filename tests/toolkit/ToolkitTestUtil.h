@@ -48,8 +48,10 @@ public:
     HFONT FontAt(int) override { return static_cast<HFONT>(::GetStockObject(DEFAULT_GUI_FONT)); }
     bool IsPerPixelTransparent() const override { return perPixel; }
     bool IsAntialiasedText() const override { return antialiased; }
+    bool KeepsImageSourceDCs() const override { return keepSourceDCs; }
 
     SkinUI::CImageCache cache;
+    bool keepSourceDCs = false;  // false: every blit makes its own
     int loads = 0;
     bool perPixel = false;
     bool antialiased = false;
