@@ -132,8 +132,6 @@ CControlUI* FindNeedsLayout(CControlUI* pThis, void*) { return pThis->IsUpdateNe
 
 CUIManager::CUIManager()
 {
-    Gdiplus::GdiplusStartupInput input;
-    if (Gdiplus::GdiplusStartup(&m_gdiplusToken, &input, nullptr) != Gdiplus::Ok) m_gdiplusToken = 0;
     if (!s_bProcessInitDone) {
         s_bProcessInitDone = true;
         // Kept for the process: alpha blending lives there.
@@ -173,6 +171,25 @@ CUIManager::~CUIManager()
     if (m_hDcPaint != nullptr) ::ReleaseDC(m_hWndPaint, m_hDcPaint);
     RemoveFromProcessList();
     if (m_gdiplusToken != 0) Gdiplus::GdiplusShutdown(m_gdiplusToken);
+}
+
+void CUIManager::StartGdiplus()
+{
+    if (m_gdiplusToken != 0) return;
+    Gdiplus::GdiplusStartupInput input;
+    if (Gdiplus::GdiplusStartup(&m_gdiplusToken, &input, nullptr) != Gdiplus::Ok) m_gdiplusToken = 0;
+}
+
+void CUIManager::SetBackgroundTransparent(bool b)
+{
+    m_bLayered = b;
+    if (b) StartGdiplus();
+}
+
+void CUIManager::SetGdiplusText(bool b)
+{
+    m_bGdiplusText = b;
+    if (b) StartGdiplus();
 }
 
 void CUIManager::Init(HWND hWnd)

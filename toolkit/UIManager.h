@@ -141,9 +141,12 @@ public:
     // Limited to 0..255; with a window, makes it layered with that opacity (out of range removes the style).
     void SetOpacity(int nOpacity);
     bool IsBackgroundTransparent() const { return m_bLayered; }
-    void SetBackgroundTransparent(bool b) { m_bLayered = b; }
+    void SetBackgroundTransparent(bool b);
     bool IsGdiplusText() const { return m_bGdiplusText; }
-    void SetGdiplusText(bool b) { m_bGdiplusText = b; }
+    void SetGdiplusText(bool b);
+    // GDI+ draws the text of a per-pixel transparent window and antialiased text, and nothing else: it is
+    // started with the first window that asks for either, so windows that need neither never load it.
+    bool IsGdiplusStarted() const { return m_gdiplusToken != 0; }
     bool IsOffscreenPaint() const { return m_bOffscreenPaint; }
     void SetOffscreenPaint(bool b) { m_bOffscreenPaint = b; }
     bool UsesVirtualWindows() const { return m_bUsedVirtualWnd; }
@@ -178,6 +181,7 @@ private:
     void HideToolTip();
     void DeleteDeferred();
     void DropOffscreen();
+    void StartGdiplus();
     void PaintCaret(HDC hDC);
     bool TranslateAccelerators(MSG* pMsg);
     UIEvent MakeEvent(int type, CControlUI* pSender) const;

@@ -82,6 +82,14 @@ bool SaveScreenshot(HWND hWnd, const std::wstring& path)
     int width = 0, height = 0;
     std::vector<DWORD> pixels = test::CaptureClient(hWnd, width, height);
     if (pixels.empty()) return false;
+    // The windows start GDI+ only when their skin asks for it; the encoder needs it here.
+    Gdiplus::GdiplusStartupInput input;
+    ULONG_PTR token = 0;
+    if (Gdiplus::GdiplusStartup(&token, &input, nullptr) != Gdiplus::Ok) return false;
+    struct Shutdown {
+        ULONG_PTR token;
+        ~Shutdown() { Gdiplus::GdiplusShutdown(token); }
+    } shutdown{token};
     Gdiplus::Bitmap image(width, height, width * 4, PixelFormat32bppRGB, reinterpret_cast<BYTE*>(pixels.data()));
     UINT count = 0, size = 0;
     Gdiplus::GetImageEncodersSize(&count, &size);

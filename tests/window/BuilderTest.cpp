@@ -150,10 +150,18 @@ TEST(Builder, MarkupRulesTable)
          L"<Window><VerticalLayout><TabLayout selectedid=\"1\"><Control/><Control/></TabLayout>"
          L"<Progress value=\"150\" max=\"200\"/></VerticalLayout></Window>",
          true,
-         [](CControlUI* root, CUIManager&, RecordingCallback&) {
+         [](CControlUI* root, CUIManager& m, RecordingCallback&) {
              auto* c = static_cast<CContainerUI*>(root);
              EXPECT_EQ(static_cast<CTabLayoutUI*>(c->ItemAt(0))->GetSelectedIndex(), 1);
              EXPECT_EQ(static_cast<CProgressUI*>(c->ItemAt(1))->GetValue(), 0);
+             EXPECT_FALSE(m.IsGdiplusStarted()) << "neither see-through nor antialiased: no GDI+";
+         }},
+        {"antialiased text starts GDI+ for its window",
+         L"<Window gdiplustext=\"true\"><Label text=\"a\"/></Window>",
+         true,
+         [](CControlUI*, CUIManager& m, RecordingCallback&) {
+             EXPECT_TRUE(m.IsGdiplusText());
+             EXPECT_TRUE(m.IsGdiplusStarted());
          }},
         {"window-level elements and shadow range checks",
          L"<Window shadowsize=\"21\" shadowsharpness=\"20\" shadowdarkness=\"256\" shadowposition=\"5,21\" "
@@ -171,6 +179,7 @@ TEST(Builder, MarkupRulesTable)
              EXPECT_EQ(m.GetOpacity(), 255);
              EXPECT_EQ(m.GetDefaultFontColor(), 0xFF112233u);
              EXPECT_TRUE(m.IsBackgroundTransparent());
+             EXPECT_TRUE(m.IsGdiplusStarted()) << "a see-through window draws its text through GDI+";
              ASSERT_EQ(m.FontCount(), 2);
              EXPECT_EQ(m.FontRecordAt(0).size, 12);
              EXPECT_TRUE(m.FontRecordAt(1).bold);
