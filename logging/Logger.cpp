@@ -2,7 +2,6 @@
 
 #include <psapi.h>
 #include <shlobj.h>
-#include <wtsapi32.h>
 
 #include <cstdio>
 #include <vector>
@@ -35,12 +34,25 @@ HANDLE ProbeFolder(const std::string& folder, bool& busy)
 }
 
 // The documents folder of the user at the console; only a process with service rights gets a token here.
+// This fallback is rare, so the session DLL is loaded only for it: imported, it would be loaded and
+// initialised at every start, the short game-exit start included.
 std::string ConsoleUserFolder()
 {
     const DWORD session = ::WTSGetActiveConsoleSessionId();
     if (session == 0xFFFFFFFF) return {};
+    struct Module {
+        HMODULE h;
+        ~Module()
+        {
+            if (h != nullptr) ::FreeLibrary(h);
+        }
+    } wts{::LoadLibraryW(L"wtsapi32.dll")};
+    if (wts.h == nullptr) return {};
+    using QueryUserToken = BOOL(WINAPI*)(ULONG, PHANDLE);
+    const auto query = reinterpret_cast<QueryUserToken>(
+        reinterpret_cast<void*>(::GetProcAddress(wts.h, "WTSQueryUserToken")));
     HANDLE hToken = nullptr;
-    if (!::WTSQueryUserToken(session, &hToken) || !hToken) return {};
+    if (query == nullptr || !query(session, &hToken) || !hToken) return {};
     std::string folder;
     PIDLIST_ABSOLUTE pidl = nullptr;
     if (SUCCEEDED(::SHGetFolderLocation(nullptr, CSIDL_PERSONAL, hToken, 0, &pidl)) && pidl) {

@@ -5,7 +5,6 @@
 
 #include <shellapi.h>
 #include <shlwapi.h>
-#include <wtsapi32.h>
 
 int main()
 {
@@ -13,7 +12,7 @@ int main()
     static const void* volatile keep[] = {
         reinterpret_cast<const void*>(&::FindWindowW),        reinterpret_cast<const void*>(&::GetStockObject),
         reinterpret_cast<const void*>(&::RegOpenKeyExW),      reinterpret_cast<const void*>(&::CommandLineToArgvW),
-        reinterpret_cast<const void*>(&::PathFileExistsW),    reinterpret_cast<const void*>(&::WTSQueryUserToken),
+        reinterpret_cast<const void*>(&::PathFileExistsW),
     };
     return keep[0] == nullptr ? 1 : 0;
 }
