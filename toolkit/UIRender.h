@@ -117,7 +117,7 @@ public:
                           const RECT& corners, bool blend, BYTE fade, bool hole, bool xTiled, bool yTiled,
                           HDC hSourceDC = nullptr);
 
-    // True when drawing the specification would leave every pixel of rc opaque: an opaque image already in
+    // True when drawing the image description would leave every pixel of rc opaque: an opaque image already in
     // the host's cache, drawn without blending, fade or hole over a destination that holds rc. Nothing is
     // loaded or drawn; anything uncertain answers false.
     static bool ImageSpecCovers(IRenderHost* host, const RECT& item, const RECT& rc, const std::wstring& imageSpec);

@@ -207,33 +207,29 @@ TEST(Repaint, ManyPaintsKeepTheGdiObjectCount)
     const std::wstring picture = WriteBmp(L"nine.bmp", 9, 9, [](int x, int y) {
         return (x / 3 == 1 && y / 3 == 1) ? 0xFFFFFFu : 0x3050A0u;
     });
-    const std::wstring spec = L"file='" + picture + L"' corner='3,3,3,3'";
-    const auto build = [&](CVerticalLayoutUI*& root, CProgressUI*& bar) {
-        root = Make<CVerticalLayoutUI>({{L"bkcolor", L"#FF102030"}, {L"bkcolor2", L"#FF405060"}});
-        AddTo<CControlUI>(root, {{L"height", L"40"}, {L"bkimage", spec.c_str()}, {L"borderround", L"8,8"},
+    const std::wstring image = L"file='" + picture + L"' corner='3,3,3,3'";
+    // Shows the test's controls in the window and returns its bar.
+    const auto show = [&](TestWindow& w) {
+        auto* root = Make<CVerticalLayoutUI>({{L"bkcolor", L"#FF102030"}, {L"bkcolor2", L"#FF405060"}});
+        AddTo<CControlUI>(root, {{L"height", L"40"}, {L"bkimage", image.c_str()}, {L"borderround", L"8,8"},
                                  {L"bordercolor", L"#FF000000"}, {L"bordersize", L"1"}});
         AddTo<CLabelUI>(root, {{L"height", L"20"}, {L"text", L"Objects"}, {L"bkcolor", L"#80FFFFFF"}});
-        bar = AddTo<CProgressUI>(root, {{L"height", L"13"}, {L"bkimage", spec.c_str()},
-                                        {L"foreimage", spec.c_str()}, {L"max", L"100"}});
+        auto* bar = AddTo<CProgressUI>(root, {{L"height", L"13"}, {L"bkimage", image.c_str()},
+                                              {L"foreimage", image.c_str()}, {L"max", L"100"}});
+        w.Show(root);
+        w.Pump();
+        return bar;
     };
     {
         // The system keeps some objects for the process after its first painted window (cached window DCs
         // and their regions): one such window first, so that the count below is the window's own.
         TestWindow w(160, 100);
-        CVerticalLayoutUI* root = nullptr;
-        CProgressUI* bar = nullptr;
-        build(root, bar);
-        w.Show(root);
-        w.Pump();
+        (void)show(w);
     }
     const long before = GdiObjects();
     {
         TestWindow w(160, 100);
-        CVerticalLayoutUI* root = nullptr;
-        CProgressUI* bar = nullptr;
-        build(root, bar);
-        w.Show(root);
-        w.Pump();
+        CProgressUI* bar = show(w);
         const long shown = GdiObjects();
         for (int i = 0; i < 200; ++i) {
             bar->SetValue(i % 100);
