@@ -1,5 +1,7 @@
 #include "UIBase.h"
 
+#include "UIRender.h"
+
 #include <climits>
 #include <cwctype>
 
@@ -92,8 +94,7 @@ CClipScope::CClipScope(HDC hDC, const RECT& rc) : m_hDC(hDC)
     RECT box{};
     const int kind = ::GetClipBox(hDC, &box);
     if (kind == NULLREGION) return;
-    if (kind != ERROR && box.left >= rc.left && box.top >= rc.top && box.right <= rc.right && box.bottom <= rc.bottom)
-        return;
+    if (kind != ERROR && RectHolds(rc, box)) return;
     Apply(::CreateRectRgnIndirect(&rc));
 }
 

@@ -533,8 +533,7 @@ int CContainerUI::CoveringChild(const RECT& rc)
 {
     if (m_pManager == nullptr || m_pManager->IsPerPixelTransparent()) return -1;
     const RECT inner = InnerRect();
-    const bool insideInner = rc.left >= inner.left && rc.top >= inner.top && rc.right <= inner.right &&
-                             rc.bottom <= inner.bottom;
+    const bool insideInner = RectHolds(inner, rc);
     for (size_t i = m_items.size(); i-- > 0;) {
         CControlUI* p = m_items[i];
         // A child in the padding is clipped away there, so it covers only what lies inside.
@@ -547,8 +546,7 @@ int CContainerUI::CoveringChild(const RECT& rc)
 bool CContainerUI::CoversOpaquely(const RECT& rc)
 {
     if (CControlUI::CoversOpaquely(rc)) return true;
-    if (!IsVisible() || RectIsEmpty(rc) || rc.left < m_rcItem.left || rc.top < m_rcItem.top ||
-        rc.right > m_rcItem.right || rc.bottom > m_rcItem.bottom)
+    if (!IsVisible() || RectIsEmpty(rc) || !RectHolds(m_rcItem, rc))
         return false;
     return CoveringChild(rc) >= 0;
 }

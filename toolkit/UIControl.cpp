@@ -455,8 +455,7 @@ bool CControlUI::CoversOpaquely(const RECT& rc)
     if (!IsVisible() || m_pManager == nullptr || m_pManager->IsPerPixelTransparent()) return false;
     // Rounded corners clip the background; the corners show what lies beneath.
     if (m_cxyBorderRound.cx > 0 || m_cxyBorderRound.cy > 0) return false;
-    if (RectIsEmpty(rc) || rc.left < m_rcItem.left || rc.top < m_rcItem.top || rc.right > m_rcItem.right ||
-        rc.bottom > m_rcItem.bottom)
+    if (RectIsEmpty(rc) || !RectHolds(m_rcItem, rc))
         return false;
     if ((m_dwBackColor >> 24) == 0xFF && m_dwBackColor2 == 0) return true;
     return !m_strBkImage.empty() && CRenderKit::ImageSpecCovers(m_pManager, m_rcItem, rc, m_strBkImage);

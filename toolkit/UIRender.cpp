@@ -231,12 +231,6 @@ bool CRenderKit::RenderImageSpec(HDC hDC, IRenderHost* host, const RECT& item, c
 
 namespace {
 
-bool Holds(const RECT& outer, const RECT& inner)
-{
-    return inner.left >= outer.left && inner.top >= outer.top && inner.right <= outer.right &&
-           inner.bottom <= outer.bottom;
-}
-
 // Mirrors what RenderImage and BlitImage draw for one collected image, for the opaque cases only.
 bool StateCovers(IRenderHost* host, const RECT& item, const RECT& rc, const ImageSpecState& s)
 {
@@ -250,7 +244,7 @@ bool StateCovers(IRenderHost* host, const RECT& item, const RECT& rc, const Imag
     source.bottom = std::min<LONG>(source.bottom, image->height);
     if (source.left < 0 || source.top < 0 || source.right <= source.left || source.bottom <= source.top) return false;
     const RECT dest = ClampRect(s.dest);
-    return Holds(dest, rc) && Holds(item, rc);
+    return RectHolds(dest, rc) && RectHolds(item, rc);
 }
 
 }  // namespace

@@ -12,6 +12,13 @@
 
 namespace SkinUI {
 
+// Whether inner lies wholly within outer.
+inline bool RectHolds(const RECT& outer, const RECT& inner)
+{
+    return inner.left >= outer.left && inner.top >= outer.top && inner.right <= outer.right &&
+           inner.bottom <= outer.bottom;
+}
+
 // One decoded image: a top-down 32-bit DIB section, bytes B, G, R, A, colours premultiplied by alpha.
 struct CachedImage {
     CUniqueBitmap bitmap;
