@@ -8,6 +8,7 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <functional>
 
 namespace bench {
 
@@ -80,6 +81,9 @@ public:
         ::GdiFlush();
     }
 
+    // Called in the first WM_PAINT, before the window draws itself (where a drop shadow is drawn).
+    void BeforeFirstPaint(std::function<void()> fn) { m_beforeFirstPaint = std::move(fn); }
+
     HWND GetHWND() const { return m_hWnd.Get(); }
     unsigned PaintCount() const { return m_nPaints; }
 
@@ -112,6 +116,7 @@ private:
 
     void OnPaint(HWND hWnd)
     {
+        if (m_nPaints == 0 && m_beforeFirstPaint) m_beforeFirstPaint();
         PAINTSTRUCT ps;
         const HDC hdc = ::BeginPaint(hWnd, &ps);
         ::BitBlt(hdc, ps.rcPaint.left, ps.rcPaint.top, ps.rcPaint.right - ps.rcPaint.left,
@@ -126,6 +131,7 @@ private:
     SkinUI::CUniqueHwnd m_hWnd;
     bool m_bQuitOnDestroy = false;
     unsigned m_nPaints = 0;
+    std::function<void()> m_beforeFirstPaint;
 };
 
 // Where the launcher's download progress bar sits in its window (resources/GameLoader.xml: pos 320,320,
