@@ -873,6 +873,26 @@ void Bench::FigureExit()
     bench::Row("the launcher's start-time DLLs alone: trivial program with its import table, start -> exit",
                "info (trivial program " + bench::Time(trivialAgain.median) + "; the game-exit start cannot go below)",
                bench::Measured(importStats), "info");
+
+    // The same program making the system calls of a game-exit start as well (log folder and file, mutex,
+    // command line, settings file, the parent's notice), without any of the launcher's own code.
+    const std::wstring callsArgs =
+        L"--game-exit-calls " + std::to_wstring(static_cast<long long>(reinterpret_cast<INT_PTR>(m_parent.Main())));
+    const auto trivialCalls = [&]() -> double {
+        Child c;
+        if (!Start(withImports, callsArgs, c)) return 1e9;
+        (void)::WaitForSingleObject(c.hProcess.Get(), 30000);
+        return bench::NowUs() - c.startUs;
+    };
+    (void)trivialCalls();
+    const auto [callStats, trivialThird] = bench::MeasurePair(trivialCalls, trivial, {m_opt.runs, m_opt.runs * 4});
+    bench::Detail("bench_trivial: start -> exit (third time)", trivialThird);
+    bench::Detail("bench_trivial_imports --game-exit-calls: start -> exit", callStats);
+    std::fflush(stdout);
+    bench::Row("the game-exit start's system calls alone: trivial program with the import table making them, "
+               "start -> exit",
+               "info (trivial program " + bench::Time(trivialThird.median) + "; the game-exit start cannot go below)",
+               bench::Measured(callStats), "info");
 }
 
 struct IdleResult {
