@@ -289,10 +289,66 @@ bool CRenderKit::RenderImage(HDC hDC, IRenderHost* host, const RECT& item, const
     if (IsZero(source)) source = RECT{0, 0, image->width, image->height};
     source.right = std::min<LONG>(source.right, image->width);
     source.bottom = std::min<LONG>(source.bottom, image->height);
-    if (Overlaps(dest, item) && Overlaps(dest, paint))
-        BlitImage(hDC, image->bitmap.Get(), dest, paint, source, corners,
-                  host->IsPerPixelTransparent() || image->hasAlpha, fade, hole, xTiled, yTiled,
-                  host->KeepsImageSourceDCs() ? KeptSourceDC(*image) : nullptr);
+    if (Overlaps(dest, item) && Overlaps(dest, paint)) {
+        const bool blend = host->IsPerPixelTransparent() || image->hasAlpha;
+        const bool keeps = host->KeepsImageSourceDCs();
+        if (!(blend && keeps && !xTiled && !yTiled && BlitGrid(hDC, *image, dest, paint, source, corners, fade, hole)))
+            BlitImage(hDC, image->bitmap.Get(), dest, paint, source, corners, blend, fade, hole, xTiled, yTiled,
+                      keeps ? KeptSourceDC(*image) : nullptr);
+    }
+    return true;
+}
+
+bool CRenderKit::BlitGrid(HDC hDC, const CachedImage& image, const RECT& destIn, const RECT& paintIn,
+                          const RECT& source, const RECT& corners, BYTE fade, bool hole)
+{
+    constexpr long long kMaxPixels = 64 * 1024;  // 256 KB: bars, frames and buttons, not whole windows
+    if (corners.left <= 0 && corners.top <= 0 && corners.right <= 0 && corners.bottom <= 0) return false;
+    if (!hDC || fade == 0 || !Api().alphaBlend) return false;
+    const RECT d = ClampRect(destIn), p = ClampRect(paintIn);
+    const LONG w = d.right - d.left, h = d.bottom - d.top;
+    if (w <= 0 || h <= 0 || static_cast<long long>(w) * h > kMaxPixels) return false;
+
+    GridComposite::Key key;
+    key.width = w;
+    key.height = h;
+    key.source = source;
+    key.corners = corners;
+    key.hole = hole;
+    if (!image.grid) image.grid = std::make_unique<GridComposite>();
+    GridComposite& grid = *image.grid;
+    if (!(grid.made && grid.key == key)) {
+        const bool again = grid.key == key;
+        grid.key = key;
+        grid.made = false;
+        if (!again) return false;
+        grid.dc.Reset();
+        grid.bitmap.Reset();
+        BITMAPINFO bi{};
+        bi.bmiHeader.biSize = sizeof(bi.bmiHeader);
+        bi.bmiHeader.biWidth = w;
+        bi.bmiHeader.biHeight = -h;
+        bi.bmiHeader.biPlanes = 1;
+        bi.bmiHeader.biBitCount = 32;
+        bi.bmiHeader.biCompression = BI_RGB;
+        void* bits = nullptr;  // a new section is all zero: transparent
+        grid.bitmap.Put(::CreateDIBSection(nullptr, &bi, DIB_RGB_COLORS, &bits, nullptr, 0));
+        grid.dc.Put(::CreateCompatibleDC(hDC));
+        if (!grid.bitmap || !grid.dc || ::SelectObject(grid.dc.Get(), grid.bitmap.Get()) == nullptr) {
+            grid.dc.Reset();
+            grid.bitmap.Reset();
+            return false;
+        }
+        const RECT whole{0, 0, w, h};
+        BlitImage(grid.dc.Get(), image.bitmap.Get(), whole, whole, source, corners, true, 255, hole, false, false,
+                  KeptSourceDC(image));
+        grid.made = true;
+    }
+    RECT v;
+    if (!::IntersectRect(&v, &d, &p)) return true;
+    const BLENDFUNCTION bf{AC_SRC_OVER, 0, fade, AC_SRC_ALPHA};
+    Api().alphaBlend(hDC, v.left, v.top, v.right - v.left, v.bottom - v.top, grid.dc.Get(), v.left - d.left,
+                     v.top - d.top, v.right - v.left, v.bottom - v.top, bf);
     return true;
 }
 

@@ -19,12 +19,36 @@ inline bool RectHolds(const RECT& outer, const RECT& inner)
            inner.bottom <= outer.bottom;
 }
 
+// A blended nine-part grid of one image drawn once at one size onto transparent pixels: a window draws the
+// same grid at the same size paint after paint, and Wine charges each of the nine blends a fixed cost that
+// one blend of the finished grid pays once. The parts never overlap, so blending the finished grid gives
+// the same pixels as blending its parts one by one.
+struct GridComposite {
+    struct Key {
+        LONG width = 0, height = 0;
+        RECT source{}, corners{};
+        bool hole = false;
+        bool operator==(const Key& o) const
+        {
+            return width == o.width && height == o.height && ::EqualRect(&source, &o.source) &&
+                   ::EqualRect(&corners, &o.corners) && hole == o.hole;
+        }
+    };
+    Key key;           // the grid asked for last
+    bool made = false; // bitmap holds the grid of key
+    CUniqueBitmap bitmap;
+    CMemDC dc;  // holds bitmap; declared after it, so it goes first
+};
+
 // One decoded image: a top-down 32-bit DIB section, bytes B, G, R, A, colours premultiplied by alpha.
 struct CachedImage {
     CUniqueBitmap bitmap;
     // A memory DC holding bitmap, made by the first blit for a host that keeps them: selecting a bitmap in
     // and out of a DC costs Wine more than a small blit. Declared after bitmap, so it goes first.
     mutable CMemDC sourceDC;
+    // Made for a host that keeps source DCs, when the same grid is asked for twice in a row (a grid whose
+    // size changes on every paint, like a progress fill, is never worth it).
+    mutable std::unique_ptr<GridComposite> grid;
     const BYTE* bits = nullptr;  // pixels of the DIB section, width * height * 4 bytes
     int width = 0;
     int height = 0;
@@ -123,6 +147,12 @@ public:
     static void BlitImage(HDC hDC, HBITMAP hBitmap, const RECT& dest, const RECT& paint, const RECT& source,
                           const RECT& corners, bool blend, BYTE fade, bool hole, bool xTiled, bool yTiled,
                           HDC hSourceDC = nullptr);
+
+    // Draws a blended nine-part grid from the image's finished grid (see GridComposite), making it the second
+    // time in a row the same grid is asked for. False when the grid is not drawn this way (no corners, too
+    // big, asked for the first time, or no memory): the caller draws it part by part.
+    static bool BlitGrid(HDC hDC, const CachedImage& image, const RECT& dest, const RECT& paint, const RECT& source,
+                         const RECT& corners, BYTE fade, bool hole);
 
     // True when drawing the image description would leave every pixel of rc opaque: an opaque image already in
     // the host's cache, drawn without blending, fade or hole over a destination that holds rc. Nothing is

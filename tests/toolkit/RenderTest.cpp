@@ -10,6 +10,9 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <cwchar>
+#include <string>
+#include <vector>
 
 using namespace SkinUI;
 using tk::Canvas;
@@ -378,6 +381,108 @@ TEST_P(RenderTest, AKeptSourceDCLivesAndDiesWithItsImage)
     if (hKept != nullptr) {
         EXPECT_EQ(0u, ::GetObjectType(hKept));
     }
+}
+
+namespace {
+
+// A background of stripes in many colours, so that a blend shows both of its inputs.
+void Stripes(Canvas& canvas)
+{
+    const RECT all = canvas.Rect();
+    for (LONG x = 0; x < all.right; x += 3)
+        CRenderKit::FillColor(canvas.dc(), RECT{x, 0, x + 3, all.bottom},
+                              0xFF000000u | static_cast<DWORD>(x * 0x0A1327u & 0xFFFFFFu));
+}
+
+// Pixels that differ within area (the whole canvas by default): outside the paint rectangle a drawing may
+// leave more or less, which the window never shows.
+int Differences(const Canvas& a, const Canvas& b, const RECT* area = nullptr)
+{
+    const RECT rc = area ? *area : a.Rect();
+    int n = 0;
+    for (LONG y = rc.top; y < rc.bottom; ++y)
+        for (LONG x = rc.left; x < rc.right; ++x)
+            if (a.At(x, y) != b.At(x, y)) ++n;
+    return n;
+}
+
+}  // namespace
+
+// A window paints the same bar again and again: the second time at one size, the grid is blended whole from
+// a finished copy instead of part by part, and every pixel must come out as the parts would have made it.
+TEST_P(RenderTest, AGridDrawnWholeMatchesItsPartsPixelForPixel)
+{
+    std::vector<DWORD> px;
+    for (int y = 0; y < 9; ++y)
+        for (int x = 0; x < 9; ++x)
+            px.push_back((static_cast<DWORD>(0x40 + 0x18 * ((x + y) % 8)) << 24) | (0x9000u * (x + 1)) | (0x15u * y));
+    Image(L"bar.png", tk::MakePng(9, 9, px));
+    tk::TestHost partByPart;  // never keeps DCs, so never makes a grid
+    const RECT item{4, 3, 44, 16};
+    const struct {
+        const wchar_t* spec;
+        RECT paint;
+    } cases[] = {
+        {L"file='bar.png' corner='3,3,3,3'", RECT{0, 0, 48, 20}},
+        {L"file='bar.png' corner='3,3,3,3' fade='128'", RECT{0, 0, 48, 20}},
+        {L"file='bar.png' corner='2,4,3,1' hole='true'", RECT{0, 0, 48, 20}},
+        {L"file='bar.png' corner='3,3,3,3' source='1,1,8,9'", RECT{10, 5, 31, 12}},  // part of the bar repainted
+    };
+    for (const auto& c : cases) {
+        Canvas expected(48, 20);
+        Stripes(expected);
+        ASSERT_TRUE(CRenderKit::RenderImageSpec(expected.dc(), &partByPart, item, c.paint, c.spec));
+        for (int time = 1; time <= 3; ++time) {
+            Canvas canvas(48, 20);
+            Stripes(canvas);
+            ASSERT_TRUE(CRenderKit::RenderImageSpec(canvas.dc(), &m_host, item, c.paint, c.spec));
+            EXPECT_EQ(0, Differences(expected, canvas, &c.paint)) << "time " << time << ": " << std::string(c.spec, c.spec + wcslen(c.spec));
+        }
+        const CachedImage* image = m_host.FindCachedImage(L"bar.png");
+        ASSERT_NE(nullptr, image);
+        if (GetParam()) {
+            ASSERT_NE(nullptr, image->grid);
+            EXPECT_TRUE(image->grid->made);
+        } else {
+            EXPECT_EQ(nullptr, image->grid);
+        }
+    }
+    EXPECT_EQ(nullptr, partByPart.FindCachedImage(L"bar.png")->grid);
+}
+
+// A progress fill changes its width on every tick: no grid is made for a size asked for only once, and a
+// grid made goes with its image.
+TEST_P(RenderTest, AGridChangingSizeIsDrawnPartByPartAndFreedWithItsImage)
+{
+    std::vector<DWORD> px(81, 0x80402010u);
+    Image(L"fill.png", tk::MakePng(9, 9, px));
+    tk::TestHost partByPart;
+    for (LONG width = 7; width < 30; ++width) {
+        const RECT item{0, 0, width, 9};
+        Canvas expected(32, 9), canvas(32, 9);
+        Stripes(expected);
+        Stripes(canvas);
+        ASSERT_TRUE(CRenderKit::RenderImageSpec(expected.dc(), &partByPart, item, expected.Rect(),
+                                                L"file='fill.png' corner='3,3,3,3'"));
+        ASSERT_TRUE(CRenderKit::RenderImageSpec(canvas.dc(), &m_host, item, canvas.Rect(),
+                                                L"file='fill.png' corner='3,3,3,3'"));
+        EXPECT_EQ(0, Differences(expected, canvas)) << width;
+        const CachedImage* image = m_host.FindCachedImage(L"fill.png");
+        EXPECT_TRUE(image->grid == nullptr || !image->grid->made) << width;
+    }
+    if (!GetParam()) return;
+    Canvas canvas(32, 9);
+    for (int time = 0; time < 2; ++time)
+        ASSERT_TRUE(CRenderKit::RenderImageSpec(canvas.dc(), &m_host, RECT{0, 0, 20, 9}, canvas.Rect(),
+                                                L"file='fill.png' corner='3,3,3,3'"));
+    const CachedImage* image = m_host.FindCachedImage(L"fill.png");
+    ASSERT_TRUE(image->grid && image->grid->made);
+    const HBITMAP hGrid = image->grid->bitmap.Get();
+    const HDC hGridDC = image->grid->dc.Get();
+    EXPECT_EQ(hGrid, ::GetCurrentObject(hGridDC, OBJ_BITMAP));
+    m_host.cache.Clear();
+    EXPECT_EQ(0u, ::GetObjectType(hGrid));
+    EXPECT_EQ(0u, ::GetObjectType(hGridDC));
 }
 
 // Whatever a cover claims, the window leaves unpainted beneath it: a wrong yes shows stale pixels.
