@@ -324,15 +324,8 @@ bool CRenderKit::BlitGrid(HDC hDC, const CachedImage& image, const RECT& destIn,
         if (!again) return false;
         grid.dc.Reset();
         grid.bitmap.Reset();
-        BITMAPINFO bi{};
-        bi.bmiHeader.biSize = sizeof(bi.bmiHeader);
-        bi.bmiHeader.biWidth = w;
-        bi.bmiHeader.biHeight = -h;
-        bi.bmiHeader.biPlanes = 1;
-        bi.bmiHeader.biBitCount = 32;
-        bi.bmiHeader.biCompression = BI_RGB;
         void* bits = nullptr;  // a new section is all zero: transparent
-        grid.bitmap.Put(::CreateDIBSection(nullptr, &bi, DIB_RGB_COLORS, &bits, nullptr, 0));
+        grid.bitmap = CreateDib32(nullptr, w, h, &bits);
         grid.dc.Put(::CreateCompatibleDC(hDC));
         if (!grid.bitmap || !grid.dc || ::SelectObject(grid.dc.Get(), grid.bitmap.Get()) == nullptr) {
             grid.dc.Reset();

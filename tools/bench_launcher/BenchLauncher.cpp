@@ -832,12 +832,14 @@ void Bench::FigureExit()
         }
         return t;
     };
-    const auto trivial = [&]() -> double {
+    // Start -> exit of a program that ends by itself.
+    const auto startToExit = [&](const std::wstring& program, const std::wstring& args) -> double {
         Child c;
-        if (!Start(m_opt.bin + L"bench_trivial.exe", L"", c)) return 1e9;
+        if (!Start(program, args, c)) return 1e9;
         (void)::WaitForSingleObject(c.hProcess.Get(), 30000);
         return bench::NowUs() - c.startUs;
     };
+    const auto trivial = [&] { return startToExit(m_opt.bin + L"bench_trivial.exe", L""); };
     (void)gameExit();
     (void)trivial();
     firstLine.clear();
@@ -859,12 +861,7 @@ void Bench::FigureExit()
     // same import table, beside the trivial program once more.
     const std::wstring withImports = m_opt.bin + L"bench_trivial_imports.exe";
     if (::GetFileAttributesW(withImports.c_str()) == INVALID_FILE_ATTRIBUTES) return;
-    const auto trivialImports = [&]() -> double {
-        Child c;
-        if (!Start(withImports, L"", c)) return 1e9;
-        (void)::WaitForSingleObject(c.hProcess.Get(), 30000);
-        return bench::NowUs() - c.startUs;
-    };
+    const auto trivialImports = [&] { return startToExit(withImports, L""); };
     (void)trivialImports();
     const auto [importStats, trivialAgain] = bench::MeasurePair(trivialImports, trivial, {m_opt.runs, m_opt.runs * 4});
     bench::Detail("bench_trivial: start -> exit (again)", trivialAgain);
@@ -878,12 +875,7 @@ void Bench::FigureExit()
     // command line, settings file, the parent's notice), without any of the launcher's own code.
     const std::wstring callsArgs =
         L"--game-exit-calls " + std::to_wstring(static_cast<long long>(reinterpret_cast<INT_PTR>(m_parent.Main())));
-    const auto trivialCalls = [&]() -> double {
-        Child c;
-        if (!Start(withImports, callsArgs, c)) return 1e9;
-        (void)::WaitForSingleObject(c.hProcess.Get(), 30000);
-        return bench::NowUs() - c.startUs;
-    };
+    const auto trivialCalls = [&] { return startToExit(withImports, callsArgs); };
     (void)trivialCalls();
     const auto [callStats, trivialThird] = bench::MeasurePair(trivialCalls, trivial, {m_opt.runs, m_opt.runs * 4});
     bench::Detail("bench_trivial: start -> exit (third time)", trivialThird);

@@ -106,15 +106,8 @@ public:
         (void)::GetWindowRect(m_hOwner, &rc);
         const int w = rc.right - rc.left + 2 * kCorner, h = rc.bottom - rc.top + 2 * kCorner;
         m_hDC.Put(::CreateCompatibleDC(nullptr));
-        BITMAPINFO bi{};
-        bi.bmiHeader.biSize = sizeof(bi.bmiHeader);
-        bi.bmiHeader.biWidth = w;
-        bi.bmiHeader.biHeight = -h;
-        bi.bmiHeader.biPlanes = 1;
-        bi.bmiHeader.biBitCount = 32;
-        bi.bmiHeader.biCompression = BI_RGB;
         void* bits = nullptr;
-        m_hBitmap.Put(::CreateDIBSection(m_hDC.Get(), &bi, DIB_RGB_COLORS, &bits, nullptr, 0));
+        m_hBitmap.Put(bench::MakeDib32(m_hDC.Get(), w, h, &bits));
         if (!m_hDC || !m_hBitmap || bits == nullptr) return;
         auto* px = static_cast<uint32_t*>(bits);
         for (int y = 0; y < h; ++y)

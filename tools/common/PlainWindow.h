@@ -12,6 +12,14 @@
 
 namespace bench {
 
+// A top-down 32-bit DIB section (all zero when new); null on failure.
+inline HBITMAP MakeDib32(HDC hDC, int width, int height, void** bits)
+{
+    BITMAPINFO bi{};
+    bi.bmiHeader = BITMAPINFOHEADER{sizeof(BITMAPINFOHEADER), width, -height, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+    return ::CreateDIBSection(hDC, &bi, DIB_RGB_COLORS, bits, nullptr, 0);
+}
+
 class CPlainWindow {
 public:
     static constexpr int kWidth = 960;
@@ -44,15 +52,8 @@ public:
         m_bQuitOnDestroy = quitOnDestroy;
         m_hDC.Put(::CreateCompatibleDC(nullptr));
         if (!m_hDC) return false;
-        BITMAPINFO bi{};
-        bi.bmiHeader.biSize = sizeof(bi.bmiHeader);
-        bi.bmiHeader.biWidth = kWidth;
-        bi.bmiHeader.biHeight = -kHeight;
-        bi.bmiHeader.biPlanes = 1;
-        bi.bmiHeader.biBitCount = 32;
-        bi.bmiHeader.biCompression = BI_RGB;
         void* bits = nullptr;
-        m_hBitmap.Put(::CreateDIBSection(m_hDC.Get(), &bi, DIB_RGB_COLORS, &bits, nullptr, 0));
+        m_hBitmap.Put(MakeDib32(m_hDC.Get(), kWidth, kHeight, &bits));
         if (!m_hBitmap || bits == nullptr) return false;
         auto* px = static_cast<uint32_t*>(bits);
         for (int row = 0; row < kHeight; ++row)
