@@ -543,6 +543,31 @@ int CContainerUI::CoveringChild(const RECT& rc)
     return -1;
 }
 
+CControlUI* CContainerUI::FindOpaqueBase(const RECT& rc, std::vector<RECT>& above)
+{
+    if (!IsVisible() || RectIsEmpty(rc) || !RectHolds(m_rcItem, rc)) return nullptr;
+    // Borders and scroll bars draw over what lies beneath; rounded corners cut it.
+    const RECT& b = m_rcBorderSize;
+    if (m_nBorderSize != 0 || b.left != 0 || b.top != 0 || b.right != 0 || b.bottom != 0 ||
+        m_cxyBorderRound.cx > 0 || m_cxyBorderRound.cy > 0 || m_pVerticalScrollBar != nullptr ||
+        m_pHorizontalScrollBar != nullptr)
+        return nullptr;
+    // As Paint draws: the children before the covering one are left out, those after it are drawn over it,
+    // each within its own rectangle (a container clips what it holds to itself).
+    const int covering = m_items.empty() ? -1 : CoveringChild(rc);
+    for (size_t i = covering < 0 ? 0 : static_cast<size_t>(covering) + 1; i < m_items.size(); ++i) {
+        RECT part;
+        if (m_items[i]->IsVisible() && IntersectRects(part, rc, m_items[i]->GetPos())) above.push_back(part);
+    }
+    if (covering >= 0) return m_items[static_cast<size_t>(covering)]->FindOpaqueBase(rc, above);
+    if (!CControlUI::CoversOpaquely(rc)) return nullptr;
+    // The background is drawn once through the window's clip and once through the off-screen surface's, in
+    // pieces: a stretched picture could round differently at the pieces' edges, a colour or a picture at
+    // its own size cannot.
+    if (!m_strBkImage.empty() && !CRenderKit::ImageSpecUnscaled(m_pManager, m_rcItem, m_strBkImage)) return nullptr;
+    return this;
+}
+
 bool CContainerUI::CoversOpaquely(const RECT& rc)
 {
     if (CControlUI::CoversOpaquely(rc)) return true;

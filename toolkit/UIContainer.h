@@ -110,6 +110,7 @@ public:
     void ApplyAttribute(const std::wstring& name, const std::wstring& value) override;
     void Paint(HDC hDC, const RECT& rcPaint) override;
     bool CoversOpaquely(const RECT& rc) override;
+    CControlUI* FindOpaqueBase(const RECT& rc, std::vector<RECT>& above) override;
 
 protected:
     // The last child that covers rc (inside this container) opaquely where it is clipped; -1 when none.

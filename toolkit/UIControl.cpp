@@ -431,24 +431,35 @@ SIZE CControlUI::MeasureSize(SIZE) { return m_cxyFixed; }
 void CControlUI::Paint(HDC hDC, const RECT& rcPaint)
 {
     if (!IntersectRects(m_rcPaint, rcPaint, m_rcItem)) return;
-    // A colour under an opaque background image of the same control would be painted over at once.
-    const bool colorHidden = m_dwBackColor != 0 && !m_strBkImage.empty() &&
-                             CRenderKit::ImageSpecCovers(m_pManager, m_rcItem, m_rcPaint, m_strBkImage);
     if (m_cxyBorderRound.cx > 0 || m_cxyBorderRound.cy > 0) {
         CClipScope clip(hDC, m_rcPaint, m_rcItem, m_cxyBorderRound.cx, m_cxyBorderRound.cy);
-        if (!colorHidden) PaintBackgroundColor(hDC);
-        PaintBackgroundImage(hDC);
+        PaintOwnBackground(hDC);
         PaintStateImages(hDC);
         PaintContentText(hDC);
         PaintBorderLines(hDC);
         return;
     }
-    if (!colorHidden) PaintBackgroundColor(hDC);
-    PaintBackgroundImage(hDC);
+    PaintOwnBackground(hDC);
     PaintStateImages(hDC);
     PaintContentText(hDC);
     PaintBorderLines(hDC);
 }
+
+void CControlUI::PaintOwnBackground(HDC hDC)
+{
+    // A colour under an opaque background image of the same control would be painted over at once.
+    const bool colorHidden = m_dwBackColor != 0 && !m_strBkImage.empty() &&
+                             CRenderKit::ImageSpecCovers(m_pManager, m_rcItem, m_rcPaint, m_strBkImage);
+    if (!colorHidden) PaintBackgroundColor(hDC);
+    PaintBackgroundImage(hDC);
+}
+
+void CControlUI::PaintBackgroundOnly(HDC hDC, const RECT& rcPaint)
+{
+    if (IntersectRects(m_rcPaint, rcPaint, m_rcItem)) PaintOwnBackground(hDC);
+}
+
+CControlUI* CControlUI::FindOpaqueBase(const RECT&, std::vector<RECT>&) { return nullptr; }
 
 bool CControlUI::CoversOpaquely(const RECT& rc)
 {

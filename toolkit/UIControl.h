@@ -5,6 +5,7 @@
 #include "UIBase.h"
 
 #include <string>
+#include <vector>
 
 namespace SkinUI {
 
@@ -108,10 +109,19 @@ public:
     virtual void PaintContentText(HDC hDC);
     virtual void PaintBorderLines(HDC hDC);
     virtual void PaintOverlay(HDC hDC, const RECT& rcPaint);
+    // The colour (unless an opaque picture of its own hides it) and the picture, for m_rcPaint.
+    void PaintOwnBackground(HDC hDC);
     // True when this control's own background, as Paint draws it, leaves every pixel of rc opaque, so that
     // nothing painted before it there can show. A control whose Paint does not draw its background the
     // usual way answers for itself.
     virtual bool CoversOpaquely(const RECT& rc);
+    // The control whose own opaque background is, within rc, all that lies under everything else drawn
+    // there, drawn by nothing but its colour and picture; above receives the rectangles within rc where
+    // anything is drawn over it. Null when there is none (a control drawing anything of its own over its
+    // background answers null).
+    virtual CControlUI* FindOpaqueBase(const RECT& rc, std::vector<RECT>& above);
+    // This control's background alone (colour and picture, as Paint draws them) for rcPaint.
+    void PaintBackgroundOnly(HDC hDC, const RECT& rcPaint);
 
     // name="value" name="value"
     void ApplyAttributeString(const std::wstring& list);

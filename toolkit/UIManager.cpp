@@ -729,9 +729,11 @@ void CUIManager::OnPaint()
             // The surface is this window's own and drawing puts back what it changes, except the font it
             // leaves selected: saving and restoring the whole DC state would cost Wine more than a small
             // repaint's drawing.
-            DoPaint(m_hDcOffscreen.Get(), rcUpdate);
-            ::BitBlt(ps.hdc, rcUpdate.left, rcUpdate.top, rcUpdate.right - rcUpdate.left,
-                     rcUpdate.bottom - rcUpdate.top, m_hDcOffscreen.Get(), rcUpdate.left, rcUpdate.top, SRCCOPY);
+            if (!PaintAroundBase(ps.hdc, rcUpdate)) {
+                DoPaint(m_hDcOffscreen.Get(), rcUpdate);
+                ::BitBlt(ps.hdc, rcUpdate.left, rcUpdate.top, rcUpdate.right - rcUpdate.left,
+                         rcUpdate.bottom - rcUpdate.top, m_hDcOffscreen.Get(), rcUpdate.left, rcUpdate.top, SRCCOPY);
+            }
         }
     } else {
         int saved = ::SaveDC(ps.hdc);
@@ -741,6 +743,53 @@ void CUIManager::OnPaint()
     }
     ::EndPaint(m_hWndPaint, &ps);
     if (m_bUpdateNeeded) ::InvalidateRect(m_hWndPaint, nullptr, FALSE);
+}
+
+// A window that is mostly one opaque background (the download page: a picture under a bar, a line of text
+// and two buttons) would have the picture copied into the off-screen surface and the surface copied to the
+// window: two full copies where a plain window makes one. Instead the background goes to the window straight
+// from its source, around the rectangles where anything is drawn over it, and only those go through the
+// off-screen surface. Every pixel still reaches the window once, with its final value, so nothing flickers.
+bool CUIManager::PaintAroundBase(HDC hDC, const RECT& rcUpdate)
+{
+    constexpr size_t kMaxAbove = 16;  // each one is a paint of the tree of its own
+    if (m_pRoot == nullptr || !m_postPaint.empty() || (m_pCaretOwner != nullptr && m_bCaretShowing)) return false;
+    std::vector<RECT> above;
+    CControlUI* base = m_pRoot->FindOpaqueBase(rcUpdate, above);
+    if (base == nullptr) return false;
+    // Overlapping rectangles are joined: a control cut across two of them would be drawn through other clips
+    // than one paint of the whole area draws it through (and a stretched piece rounds by its clip).
+    for (bool joined = true; joined;) {
+        joined = false;
+        for (size_t i = 0; i < above.size() && !joined; ++i)
+            for (size_t j = i + 1; j < above.size(); ++j) {
+                RECT common;
+                if (!::IntersectRect(&common, &above[i], &above[j])) continue;
+                ::UnionRect(&above[i], &above[i], &above[j]);
+                above.erase(above.begin() + static_cast<std::ptrdiff_t>(j));
+                joined = true;
+                break;
+            }
+    }
+    if (above.size() > kMaxAbove) return false;
+    const auto area = [](const RECT& rc) {
+        return static_cast<long long>(rc.right - rc.left) * static_cast<long long>(rc.bottom - rc.top);
+    };
+    long long aboveArea = 0;
+    for (const RECT& rc : above) aboveArea += area(rc);
+    if (aboveArea * 4 > area(rcUpdate)) return false;  // mostly covered: one copy of the whole is cheaper
+
+    const int saved = ::SaveDC(hDC);
+    for (const RECT& rc : above) ::ExcludeClipRect(hDC, rc.left, rc.top, rc.right, rc.bottom);
+    base->PaintBackgroundOnly(hDC, rcUpdate);
+    ::RestoreDC(hDC, saved);
+    for (const RECT& rc : above) {
+        DoPaint(m_hDcOffscreen.Get(), rc);
+        ::BitBlt(hDC, rc.left, rc.top, rc.right - rc.left, rc.bottom - rc.top, m_hDcOffscreen.Get(), rc.left, rc.top,
+                 SRCCOPY);
+    }
+    ++m_nPaintsAroundBase;
+    return true;
 }
 
 void CUIManager::PaintLayered(const RECT& rcUpdate)

@@ -148,6 +148,8 @@ public:
     // started with the first window that asks for either, so windows that need neither never load it.
     bool IsGdiplusStarted() const { return m_gdiplusToken != 0; }
     bool IsOffscreenPaint() const { return m_bOffscreenPaint; }
+    // How many paints drew an opaque background straight to the window (see PaintAroundBase).
+    unsigned PaintsAroundBase() const { return m_nPaintsAroundBase; }
     void SetOffscreenPaint(bool b) { m_bOffscreenPaint = b; }
     bool UsesVirtualWindows() const { return m_bUsedVirtualWnd; }
     void UsedVirtualWindows(bool b) { m_bUsedVirtualWnd = b; }
@@ -177,6 +179,7 @@ private:
     void RaiseKeyEvent(int type, CControlUI* pControl, WPARAM wParam, LPARAM lParam);
     void OnPaint();
     void PaintLayered(const RECT& rcUpdate);
+    bool PaintAroundBase(HDC hDC, const RECT& rcUpdate);
     void ShowToolTip(CControlUI* pControl);
     void HideToolTip();
     void DeleteDeferred();
@@ -253,6 +256,7 @@ private:
     RECT m_rcCaret{};
     CControlUI* m_pCaretOwner = nullptr;
     bool m_bCaretShowing = false;
+    unsigned m_nPaintsAroundBase = 0;
     HGDIOBJ m_hOldOffscreenBitmap = nullptr;
 
     CShadowUI m_shadow;

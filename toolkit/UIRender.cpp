@@ -260,6 +260,34 @@ HDC CRenderKit::KeptSourceDC(const CachedImage& image)
     return image.sourceDC.Get();
 }
 
+bool CRenderKit::ImageSpecUnscaled(IRenderHost* host, const RECT& item, const std::wstring& imageSpec)
+{
+    if (!host || imageSpec.empty()) return false;
+    ImageSpecState state;
+    state.name = imageSpec;
+    state.dest = item;
+    bool unscaled = true;
+    auto check = [&](const ImageSpecState& s) {
+        if (s.name.empty()) return;
+        const CachedImage* image = host->FindCachedImage(s.name);
+        if (image == nullptr || s.corners.left != 0 || s.corners.top != 0 || s.corners.right != 0 ||
+            s.corners.bottom != 0 || s.xTiled || s.yTiled) {
+            unscaled = false;
+            return;
+        }
+        RECT source = s.source;
+        if (IsZero(source)) source = RECT{0, 0, image->width, image->height};
+        source.right = std::min<LONG>(source.right, image->width);
+        source.bottom = std::min<LONG>(source.bottom, image->height);
+        const RECT dest = ClampRect(s.dest);
+        if (dest.right - dest.left != source.right - source.left || dest.bottom - dest.top != source.bottom - source.top)
+            unscaled = false;
+    };
+    ParseImageSpec(imageSpec, item, state, check);
+    check(state);
+    return unscaled;
+}
+
 bool CRenderKit::ImageSpecCovers(IRenderHost* host, const RECT& item, const RECT& rc, const std::wstring& imageSpec)
 {
     if (!host || imageSpec.empty() || host->IsPerPixelTransparent() || rc.right <= rc.left || rc.bottom <= rc.top)

@@ -158,6 +158,9 @@ public:
     // the host's cache, drawn without blending, fade or hole over a destination that holds rc. Nothing is
     // loaded or drawn; anything uncertain answers false.
     static bool ImageSpecCovers(IRenderHost* host, const RECT& item, const RECT& rc, const std::wstring& imageSpec);
+    // True when every image of the description is in the host's cache and drawn at its own size, neither
+    // stretched nor tiled nor cut into nine parts: drawn through any clip, each pixel comes out the same.
+    static bool ImageSpecUnscaled(IRenderHost* host, const RECT& item, const std::wstring& imageSpec);
 
     static void FillColor(HDC hDC, const RECT& rc, DWORD color);
     // Vertical gradient, first colour at the top.
