@@ -55,7 +55,6 @@ public:
     ~StartCalls()
     {
         m_hShadow.Reset();
-        if (m_hOld != nullptr) ::SelectObject(m_hDC.Get(), m_hOld);
         if (m_bCom) m_coUninitialize();
     }
 
@@ -105,23 +104,19 @@ public:
         RECT rc{};
         (void)::GetWindowRect(m_hOwner, &rc);
         const int w = rc.right - rc.left + 2 * kCorner, h = rc.bottom - rc.top + 2 * kCorner;
-        m_hDC.Put(::CreateCompatibleDC(nullptr));
-        void* bits = nullptr;
-        m_hBitmap.Put(bench::MakeDib32(m_hDC.Get(), w, h, &bits));
-        if (!m_hDC || !m_hBitmap || bits == nullptr) return;
-        auto* px = static_cast<uint32_t*>(bits);
+        if (!m_surface.Create(w, h)) return;
+        uint32_t* px = m_surface.Bits();
         for (int y = 0; y < h; ++y)
             for (int x = 0; x < w; ++x) {
                 const bool ring = x < kCorner || y < kCorner || x >= w - kCorner || y >= h - kCorner;
                 px[static_cast<size_t>(y) * w + x] = ring ? 0x30000000u : 0u;
             }
-        m_hOld = ::SelectObject(m_hDC.Get(), m_hBitmap.Get());
         POINT pt{rc.left - kCorner, rc.top - kCorner};
         ::MoveWindow(m_hShadow.Get(), pt.x, pt.y, w, h, FALSE);
         SIZE size{w, h};
         POINT origin{0, 0};
         BLENDFUNCTION blend{AC_SRC_OVER, 0, 255, AC_SRC_ALPHA};
-        ::UpdateLayeredWindow(m_hShadow.Get(), nullptr, &pt, &size, m_hDC.Get(), &origin, 0, &blend, ULW_ALPHA);
+        ::UpdateLayeredWindow(m_hShadow.Get(), nullptr, &pt, &size, m_surface.GetDC(), &origin, 0, &blend, ULW_ALPHA);
     }
 
 private:
@@ -129,9 +124,7 @@ private:
     void(WINAPI* m_coUninitialize)() = nullptr;
     HWND m_hOwner = nullptr;
     SkinUI::CUniqueHwnd m_hShadow;
-    SkinUI::CMemDC m_hDC;
-    SkinUI::CUniqueBitmap m_hBitmap;
-    HGDIOBJ m_hOld = nullptr;
+    bench::CDibSurface m_surface;
 };
 
 int ShowAndWait(const std::wstring& signal, bool startCalls)

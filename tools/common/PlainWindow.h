@@ -12,13 +12,39 @@
 
 namespace bench {
 
-// A top-down 32-bit DIB section (all zero when new); null on failure.
-inline HBITMAP MakeDib32(HDC hDC, int width, int height, void** bits)
-{
-    BITMAPINFO bi{};
-    bi.bmiHeader = BITMAPINFOHEADER{sizeof(BITMAPINFOHEADER), width, -height, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
-    return ::CreateDIBSection(hDC, &bi, DIB_RGB_COLORS, bits, nullptr, 0);
-}
+// A memory DC holding a top-down 32-bit DIB section of its own (all zero when new) while it lives.
+class CDibSurface {
+public:
+    CDibSurface() = default;
+    CDibSurface(const CDibSurface&) = delete;
+    CDibSurface& operator=(const CDibSurface&) = delete;
+    ~CDibSurface()
+    {
+        if (m_hOld != nullptr) ::SelectObject(m_hDC.Get(), m_hOld);
+    }
+
+    bool Create(int width, int height)
+    {
+        m_hDC.Put(::CreateCompatibleDC(nullptr));
+        if (!m_hDC) return false;
+        BITMAPINFO bi{};
+        bi.bmiHeader = BITMAPINFOHEADER{sizeof(BITMAPINFOHEADER), width, -height, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+        void* bits = nullptr;
+        m_hBitmap.Put(::CreateDIBSection(m_hDC.Get(), &bi, DIB_RGB_COLORS, &bits, nullptr, 0));
+        if (!m_hBitmap || bits == nullptr) return false;
+        m_pBits = static_cast<uint32_t*>(bits);
+        m_hOld = ::SelectObject(m_hDC.Get(), m_hBitmap.Get());
+        return true;
+    }
+    HDC GetDC() const { return m_hDC.Get(); }
+    uint32_t* Bits() const { return m_pBits; }
+
+private:
+    SkinUI::CMemDC m_hDC;
+    SkinUI::CUniqueBitmap m_hBitmap;
+    HGDIOBJ m_hOld = nullptr;
+    uint32_t* m_pBits = nullptr;
+};
 
 class CPlainWindow {
 public:
@@ -40,27 +66,17 @@ public:
     CPlainWindow() = default;
     CPlainWindow(const CPlainWindow&) = delete;
     CPlainWindow& operator=(const CPlainWindow&) = delete;
-    ~CPlainWindow()
-    {
-        m_hWnd.Reset();
-        if (m_hOld != nullptr) ::SelectObject(m_hDC.Get(), m_hOld);
-    }
 
     // The window (hidden) and its picture: a 32-bit DIB filled once, as a decoded skin would be.
     bool Create(int x, int y, bool quitOnDestroy = false)
     {
         m_bQuitOnDestroy = quitOnDestroy;
-        m_hDC.Put(::CreateCompatibleDC(nullptr));
-        if (!m_hDC) return false;
-        void* bits = nullptr;
-        m_hBitmap.Put(MakeDib32(m_hDC.Get(), kWidth, kHeight, &bits));
-        if (!m_hBitmap || bits == nullptr) return false;
-        auto* px = static_cast<uint32_t*>(bits);
+        if (!m_picture.Create(kWidth, kHeight)) return false;
+        uint32_t* px = m_picture.Bits();
         for (int row = 0; row < kHeight; ++row)
             for (int col = 0; col < kWidth; ++col)
                 px[row * kWidth + col] = 0xFF000000u | static_cast<uint32_t>((col * 255 / kWidth) << 16) |
                                          static_cast<uint32_t>((row * 255 / kHeight) << 8) | 0x60u;
-        m_hOld = ::SelectObject(m_hDC.Get(), m_hBitmap.Get());
         m_hWnd.Put(::CreateWindowExW(0, kClassName, kTitle, WS_POPUP, x, y, kWidth, kHeight, nullptr, nullptr,
                                      ::GetModuleHandleW(nullptr), this));
         return static_cast<bool>(m_hWnd);
@@ -121,15 +137,13 @@ private:
         PAINTSTRUCT ps;
         const HDC hdc = ::BeginPaint(hWnd, &ps);
         ::BitBlt(hdc, ps.rcPaint.left, ps.rcPaint.top, ps.rcPaint.right - ps.rcPaint.left,
-                 ps.rcPaint.bottom - ps.rcPaint.top, m_hDC.Get(), ps.rcPaint.left, ps.rcPaint.top, SRCCOPY);
+                 ps.rcPaint.bottom - ps.rcPaint.top, m_picture.GetDC(), ps.rcPaint.left, ps.rcPaint.top, SRCCOPY);
         ::EndPaint(hWnd, &ps);
         ++m_nPaints;
     }
 
-    SkinUI::CMemDC m_hDC;
-    SkinUI::CUniqueBitmap m_hBitmap;
-    HGDIOBJ m_hOld = nullptr;
-    SkinUI::CUniqueHwnd m_hWnd;
+    CDibSurface m_picture;
+    SkinUI::CUniqueHwnd m_hWnd;  // after the picture: the window goes first
     bool m_bQuitOnDestroy = false;
     unsigned m_nPaints = 0;
     std::function<void()> m_beforeFirstPaint;
