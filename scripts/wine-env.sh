@@ -113,6 +113,14 @@ run|exec)
     out=$(mktemp "$state/run.XXXXXX")
     "$WINELOADER" "$@" >"$out" 2>&1 </dev/null
     rc=$?
+    # A failure with not a byte of output is Wine failing to start the program at all (seen once among
+    # hundreds of starts while another test started): one more start tells that apart from the program's
+    # own failure, which would fail the same way again.
+    if [ "$rc" != 0 ] && [ ! -s "$out" ]; then
+        say "$(basename "$1") ended with $rc before printing anything; starting it once more" >&2
+        "$WINELOADER" "$@" >"$out" 2>&1 </dev/null
+        rc=$?
+    fi
     cat "$out"
     rm -f "$out"
     exit $rc
