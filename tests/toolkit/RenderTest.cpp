@@ -420,7 +420,7 @@ TEST_P(RenderTest, AGridDrawnWholeMatchesItsPartsPixelForPixel)
     tk::TestHost partByPart;  // never keeps DCs, so never makes a grid
     const RECT item{4, 3, 44, 16};
     const struct {
-        const wchar_t* spec;
+        const wchar_t* description;
         RECT paint;
     } cases[] = {
         {L"file='bar.png' corner='3,3,3,3'", RECT{0, 0, 48, 20}},
@@ -431,12 +431,12 @@ TEST_P(RenderTest, AGridDrawnWholeMatchesItsPartsPixelForPixel)
     for (const auto& c : cases) {
         Canvas expected(48, 20);
         Stripes(expected);
-        ASSERT_TRUE(CRenderKit::RenderImageSpec(expected.dc(), &partByPart, item, c.paint, c.spec));
+        ASSERT_TRUE(CRenderKit::RenderImageSpec(expected.dc(), &partByPart, item, c.paint, c.description));
         for (int time = 1; time <= 3; ++time) {
             Canvas canvas(48, 20);
             Stripes(canvas);
-            ASSERT_TRUE(CRenderKit::RenderImageSpec(canvas.dc(), &m_host, item, c.paint, c.spec));
-            EXPECT_EQ(0, Differences(expected, canvas, &c.paint)) << "time " << time << ": " << std::string(c.spec, c.spec + wcslen(c.spec));
+            ASSERT_TRUE(CRenderKit::RenderImageSpec(canvas.dc(), &m_host, item, c.paint, c.description));
+            EXPECT_EQ(0, Differences(expected, canvas, &c.paint)) << "time " << time << ": " << std::string(c.description, c.description + wcslen(c.description));
         }
         const CachedImage* image = m_host.FindCachedImage(L"bar.png");
         ASSERT_NE(nullptr, image);
