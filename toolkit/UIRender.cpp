@@ -231,17 +231,33 @@ bool CRenderKit::RenderImageSpec(HDC hDC, IRenderHost* host, const RECT& item, c
 
 namespace {
 
+// The part of the image a source rectangle names: all of it when none is named, cut at its right and bottom.
+RECT SourceWithin(const CachedImage& image, RECT source)
+{
+    if (IsZero(source)) source = RECT{0, 0, image.width, image.height};
+    source.right = std::min<LONG>(source.right, image.width);
+    source.bottom = std::min<LONG>(source.bottom, image.height);
+    return source;
+}
+
+// Every image a description draws, each with the state it is drawn with, as RenderImageSpec collects them.
+void ForEachImage(const std::wstring& imageSpec, const RECT& item,
+                  const std::function<void(const ImageSpecState&)>& fn)
+{
+    ImageSpecState state;
+    state.name = imageSpec;
+    state.dest = item;
+    CRenderKit::ParseImageSpec(imageSpec, item, state, fn);
+    fn(state);
+}
+
 // Mirrors what RenderImage and BlitImage draw for one collected image, for the opaque cases only.
 bool StateCovers(IRenderHost* host, const RECT& item, const RECT& rc, const ImageSpecState& s)
 {
-    if (s.name.empty() || s.fade != 255 || s.hole) return false;
-    if (s.corners.left != 0 || s.corners.top != 0 || s.corners.right != 0 || s.corners.bottom != 0) return false;
+    if (s.name.empty() || s.fade != 255 || s.hole || !IsZero(s.corners)) return false;
     const CachedImage* image = host->FindCachedImage(s.name);
     if (image == nullptr || !image->bitmap || image->hasAlpha) return false;
-    RECT source = s.source;
-    if (IsZero(source)) source = RECT{0, 0, image->width, image->height};
-    source.right = std::min<LONG>(source.right, image->width);
-    source.bottom = std::min<LONG>(source.bottom, image->height);
+    const RECT source = SourceWithin(*image, s.source);
     if (source.left < 0 || source.top < 0 || source.right <= source.left || source.bottom <= source.top) return false;
     const RECT dest = ClampRect(s.dest);
     return RectHolds(dest, rc) && RectHolds(item, rc);
@@ -263,28 +279,19 @@ HDC CRenderKit::KeptSourceDC(const CachedImage& image)
 bool CRenderKit::ImageSpecUnscaled(IRenderHost* host, const RECT& item, const std::wstring& imageSpec)
 {
     if (!host || imageSpec.empty()) return false;
-    ImageSpecState state;
-    state.name = imageSpec;
-    state.dest = item;
     bool unscaled = true;
-    auto check = [&](const ImageSpecState& s) {
+    ForEachImage(imageSpec, item, [&](const ImageSpecState& s) {
         if (s.name.empty()) return;
         const CachedImage* image = host->FindCachedImage(s.name);
-        if (image == nullptr || s.corners.left != 0 || s.corners.top != 0 || s.corners.right != 0 ||
-            s.corners.bottom != 0 || s.xTiled || s.yTiled) {
+        if (image == nullptr || !IsZero(s.corners) || s.xTiled || s.yTiled) {
             unscaled = false;
             return;
         }
-        RECT source = s.source;
-        if (IsZero(source)) source = RECT{0, 0, image->width, image->height};
-        source.right = std::min<LONG>(source.right, image->width);
-        source.bottom = std::min<LONG>(source.bottom, image->height);
+        const RECT source = SourceWithin(*image, s.source);
         const RECT dest = ClampRect(s.dest);
         if (dest.right - dest.left != source.right - source.left || dest.bottom - dest.top != source.bottom - source.top)
             unscaled = false;
-    };
-    ParseImageSpec(imageSpec, item, state, check);
-    check(state);
+    });
     return unscaled;
 }
 
@@ -292,14 +299,10 @@ bool CRenderKit::ImageSpecCovers(IRenderHost* host, const RECT& item, const RECT
 {
     if (!host || imageSpec.empty() || host->IsPerPixelTransparent() || rc.right <= rc.left || rc.bottom <= rc.top)
         return false;
-    ImageSpecState state;
-    state.name = imageSpec;
-    state.dest = item;
     bool covers = false;
     // Layers are drawn in order, so one opaque layer over all of rc is enough.
-    auto check = [&](const ImageSpecState& collected) { covers = covers || StateCovers(host, item, rc, collected); };
-    ParseImageSpec(imageSpec, item, state, check);
-    check(state);
+    ForEachImage(imageSpec, item,
+                 [&](const ImageSpecState& collected) { covers = covers || StateCovers(host, item, rc, collected); });
     return covers;
 }
 
@@ -314,9 +317,7 @@ bool CRenderKit::RenderImage(HDC hDC, IRenderHost* host, const RECT& item, const
         image = host->FindCachedImage(name);
     }
     if (!image) return false;
-    if (IsZero(source)) source = RECT{0, 0, image->width, image->height};
-    source.right = std::min<LONG>(source.right, image->width);
-    source.bottom = std::min<LONG>(source.bottom, image->height);
+    source = SourceWithin(*image, source);
     if (Overlaps(dest, item) && Overlaps(dest, paint)) {
         const bool blend = host->IsPerPixelTransparent() || image->hasAlpha;
         const bool keeps = host->KeepsImageSourceDCs();
